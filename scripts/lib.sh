@@ -1,0 +1,42 @@
+# Shared settings of vistrel's scripts; sourced, not run.
+ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
+VSL_BUILD_DIR="$ROOT/build"
+VSL_DEPS_DIR="$VSL_BUILD_DIR/deps"
+VSL_SRC_DIR="$VSL_DEPS_DIR/src"
+export WINEPREFIX="$VSL_BUILD_DIR/wineprefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+VSL_XVFB_PID=""
+# Starts a private Xvfb on the first free display and exports DISPLAY.
+vsl_start_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    VSL_XVFB_PID=$!
+    for _ in $(seq 1 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      kill -0 "$VSL_XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$VSL_XVFB_PID" 2>/dev/null || true
+    VSL_XVFB_PID=""
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+vsl_stop_display() {
+  if [ -n "$VSL_XVFB_PID" ]; then
+    kill "$VSL_XVFB_PID" 2>/dev/null || true
+    wait "$VSL_XVFB_PID" 2>/dev/null || true
+    VSL_XVFB_PID=""
+  fi
+}
+
+# Ends every process of our own Wine prefix (and its wineserver).
+vsl_stop_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}

@@ -1,0 +1,8 @@
+#pragma once
+#include <windows.h>
+
+// Reduces `path` (a buffer of at least 260 characters) in place to its
+// extension without the dot; empty when the file name has none.
+void getFileExtension(wchar_t* path);
+// Size of a file or stream in bytes, -1 when it cannot be opened or read.
+long long getFileSize64(const wchar_t* path);

@@ -1,0 +1,94 @@
+#include "plugin/pipeline.h"
+
+#include <wchar.h>
+
+#include "common/format.h"
+#include "common/messages.h"
+#include "generators/generators.h"
+#include "plugin/file_info.h"
+#include "plugin/jpeg_bitmap.h"
+#include "plugin/rotation.h"
+#include "plugin/state.h"
+#include "settings/extensions.h"
+#include "settings/settings.h"
+
+wchar_t gFileExtension[kHostPathChars];
+int gThumbWidth = 0;
+int gThumbHeight = 0;
+wchar_t gLastRequestPath[kHostPathChars];
+int gLastSuccessTime = 0;
+bool gPositionActive = false;
+double gCurrentPosition = 0;
+wchar_t szFileThumbsOUT[kThumbOutChars];
+
+int makeTemporaryOutput(wchar_t* out)
+{
+    wchar_t folder[MAX_PATH];
+    wchar_t name[MAX_PATH];
+    DWORD n = GetTempPathW(259, folder);
+    if (n == 0 || n >= 259) return 0;
+    if (!GetTempFileNameW(folder, L"vsl", 0, name)) return 0;
+    // GetTempFileNameW created the file: a name we cannot use is removed.
+    if (wcslen(name) >= 260 || !CopyWide(out, kThumbOutChars, name)) {
+        DeleteFileW(name);
+        return 0;
+    }
+    return 1;
+}
+
+static int runGenerator(int kind, const wchar_t* source, wchar_t* out)
+{
+    switch (kind) {
+    case kMediaVideo: return MakeMediaThumbnail(source, out, 0);
+    case kMediaAudio: return MakeMediaThumbnail(source, out, bAudioCoverHasPriority ? 0 : 2);
+    case kMediaImage: return irfanviewGetImageThumbnail(source, out, L"");
+    case kMediaComic: return MakeArchiveThumbnail(source, out, 0);
+    case kMediaAlbum: return MakeArchiveThumbnail(source, out, 1);
+    default: return 0;
+    }
+}
+
+HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
+{
+    if (!path) return NULL;
+    size_t length = wcsnlen(path, kHostPathChars);
+    if (length < 3 || length > 259) return NULL;
+
+    CopyWide(gFileExtension, kHostPathChars, path);
+    getFileExtension(gFileExtension);
+    if (!gFileExtension[0]) return NULL;
+
+    if (!IniFileOp()) {
+        if (bDebug) DebugBoxChars("IniFileOp failed");
+        return NULL;
+    }
+
+    int kind = ClassifyMediaKind(gFileExtension);
+    if (kind == kMediaNone) return NULL;
+
+    gThumbWidth = width;
+    gThumbHeight = height;
+    if (width < 8 || height < 8) return NULL;
+
+    if (getFileSize64(path) <= 0) return NULL;
+
+    gPositionActive = false;
+    bool forceRefresh = bADSForceRefreshini;
+    rotateFramePosition(path, CurrentUnixSeconds(), false, &forceRefresh);
+
+    if (!makeTemporaryOutput(szFileThumbsOUT)) return NULL;
+
+    if (!runGenerator(kind, path, szFileThumbsOUT)) {
+        DeleteFileW(szFileThumbsOUT);
+        return NULL;
+    }
+
+    // The generator may have pointed szFileThumbsOUT at another file; the
+    // one named there now is the one to read and remove.
+    HBITMAP bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
+    DeleteFileW(szFileThumbsOUT);
+    if (!bitmap) return NULL;
+
+    gLastSuccessTime = CurrentUnixSeconds();
+    return bitmap;
+}

@@ -1,0 +1,9 @@
+// One thumbnail request from the host's path and cell size to the bitmap.
+#pragma once
+#include <windows.h>
+
+HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height);
+
+// Creates an empty temporary file "vsl….tmp" and puts its name into `out`
+// (kThumbOutChars characters). Returns 0 (and leaves no file) on failure.
+int makeTemporaryOutput(wchar_t* out);

@@ -1,0 +1,97 @@
+#include "scratch.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::wstring ExeDirectory()
+{
+    wchar_t path[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameW(NULL, path, MAX_PATH * 2);
+    std::wstring p(path, n);
+    size_t slash = p.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L".\\" : p.substr(0, slash + 1);
+}
+
+std::wstring MakeScratchDir(const std::wstring& name)
+{
+    static unsigned counter = 0;
+    std::wstring root = ExeDirectory() + L"scratch\\";
+    CreateDirectoryW(root.c_str(), NULL);
+    for (;;) {
+        std::wstring dir = root + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                           std::to_wstring(++counter) + L"\\";
+        if (CreateDirectoryW(dir.c_str(), NULL)) return dir;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
+    }
+}
+
+bool RemoveTree(const std::wstring& path)
+{
+    if (path.empty()) return false;
+    std::wstring dir = path;
+    while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = dir + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(dir.c_str()) != 0;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bytes->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got) bytes->append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring WinePathFromUnix(const std::string& unixPath)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, unixPath.c_str(), -1, NULL, 0);
+    std::vector<wchar_t> wide(n > 0 ? n : 1);
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, unixPath.c_str(), -1, wide.data(), n);
+    std::wstring result = L"Z:";
+    for (wchar_t* c = wide.data(); *c; ++c) result += (*c == L'/') ? L'\\' : *c;
+    return result;
+}
+
+std::wstring EnvWide(const wchar_t* name)
+{
+    wchar_t buffer[32768];
+    DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+    return (n > 0 && n < 32768) ? std::wstring(buffer, n) : std::wstring();
+}

@@ -1,0 +1,29 @@
+// Scratch folders for tests: created beside the test executable (never in
+// the temp folder) and removed with everything in them.
+#pragma once
+#include <string>
+
+// Folder of the running test executable, with a trailing backslash.
+std::wstring ExeDirectory();
+// Creates a new empty folder <exe dir>\scratch\<name>-<pid>-<n>\ ; `name`
+// may hold any characters a file name can (non-ASCII included).
+std::wstring MakeScratchDir(const std::wstring& name);
+// Deletes a folder tree (read-only files included). Returns true on success.
+bool RemoveTree(const std::wstring& path);
+// Whole-file helpers.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool ReadFileBytes(const std::wstring& path, std::string* bytes);
+bool FileExists(const std::wstring& path);
+// Converts a Unix path (as scripts and CMake know it) to the Wine path Z:\...
+std::wstring WinePathFromUnix(const std::string& unixPath);
+// Environment variable as a wide string, "" when unset.
+std::wstring EnvWide(const wchar_t* name);
+
+// Removes the folder when the test scope ends.
+struct ScratchDir {
+    std::wstring path;
+    explicit ScratchDir(const std::wstring& name) : path(MakeScratchDir(name)) {}
+    ~ScratchDir() { RemoveTree(path); }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+};

@@ -1,0 +1,73 @@
+// Test entry point shared by the test programs. Besides running the tests,
+// it fails any test that leaves something behind in the temp folder, and
+// removes what it left so that one fault does not fail every later test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "scratch.h"
+
+static std::wstring tempFolder()
+{
+    wchar_t path[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, path);
+    return (n > 0 && n <= MAX_PATH) ? std::wstring(path, n) : std::wstring();
+}
+
+static std::set<std::wstring> listFolder(const std::wstring& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.insert(name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+static std::string narrow(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
+    return out;
+}
+
+class TempFolderGuard : public ::testing::EmptyTestEventListener {
+    std::wstring folder_ = tempFolder();
+    std::set<std::wstring> before_;
+
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = listFolder(folder_); }
+
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        for (const std::wstring& name : listFolder(folder_)) {
+            if (before_.count(name)) continue;
+            ADD_FAILURE() << "left in the temp folder: " << narrow(name);
+            std::wstring path = folder_ + name;
+            if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // No error dialogs from the system: a missing file must not block a run.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TempFolderGuard);
+    int result = RUN_ALL_TESTS();
+    RemoveTree(ExeDirectory() + L"scratch\\");
+    return result;
+}
