@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "cache/stream_cache.h"
 #include "common/format.h"
 #include "common/messages.h"
 #include "generators/generators.h"
@@ -20,6 +21,7 @@ int gLastSuccessTime = 0;
 bool gPositionActive = false;
 double gCurrentPosition = 0;
 wchar_t szFileThumbsOUT[kThumbOutChars];
+GeneratorFn gGeneratorOverride = NULL;
 
 int makeTemporaryOutput(wchar_t* out)
 {
@@ -72,21 +74,61 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
 
     if (getFileSize64(path) <= 0) return NULL;
 
+    gUseADS = bADS;
+    gADSFailed = false;
+    gSavedAttributes = kNoSavedAttributes;
+    gStreamName[0] = 0;
+    gCacheSignature[0] = 0;
     gPositionActive = false;
     bool forceRefresh = bADSForceRefreshini;
-    rotateFramePosition(path, CurrentUnixSeconds(), false, &forceRefresh);
 
-    if (!makeTemporaryOutput(szFileThumbsOUT)) return NULL;
+    if (gUseADS && !prepareStreamCache(path)) return NULL;
 
-    if (!runGenerator(kind, path, szFileThumbsOUT)) {
-        DeleteFileW(szFileThumbsOUT);
-        return NULL;
+    rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
+
+    if (gUseADS && !gPositionActive) {
+        double stored;
+        if (readStoredPosition(&stored)) {
+            gPositionActive = true;
+            gCurrentPosition = stored;
+        }
+    }
+
+    bool cacheHit = false;
+    if (gUseADS) {
+        buildCacheSignature(kind);
+        int check = checkCachedThumbnail(forceRefresh);
+        if (check == kCacheRefuse) return NULL;
+        cacheHit = check == kCacheHit;
+    }
+
+    if (!cacheHit) {
+        if (gUseADS && unlockSourceForWriting() && !probeStreamWritable()) {
+            // The stream cannot be written here: put the attribute back and
+            // make this thumbnail through a temporary file instead.
+            restoreSourceAttributes();
+            gSavedAttributes = kNoSavedAttributes;
+            gUseADS = false;
+            gADSFailed = true;
+        }
+        if (!gUseADS && !makeTemporaryOutput(szFileThumbsOUT)) return NULL;
+
+        if (gUseADS && bDebug) Beep(600, 1500);
+
+        int made = gGeneratorOverride ? gGeneratorOverride(kind, path, szFileThumbsOUT)
+                                      : runGenerator(kind, path, szFileThumbsOUT);
+
+        if (gUseADS && gSavedAttributes != kNoSavedAttributes) restoreSourceAttributes();
+        if (!made) {
+            if (!gUseADS) DeleteFileW(szFileThumbsOUT);
+            return NULL;
+        }
     }
 
     // The generator may have pointed szFileThumbsOUT at another file; the
     // one named there now is the one to read and remove.
     HBITMAP bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
-    DeleteFileW(szFileThumbsOUT);
+    if (!gUseADS) DeleteFileW(szFileThumbsOUT);
     if (!bitmap) return NULL;
 
     gLastSuccessTime = CurrentUnixSeconds();

@@ -1,0 +1,360 @@
+// The settings file as a user and the host meet it: created beside a
+// private copy of the plug-in on the first request, kept in step with the
+// user's edits, and left alone while nothing changes. Requests name a file
+// of an unhandled type, so that they stop right after the settings load.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/box_watcher.h"
+#include "support/plugin.h"
+#include "support/scratch.h"
+
+namespace {
+
+const wchar_t kVersionKey[] = L"vistrel Version (internal only: do not modify)";
+
+// Every key in the order a new file holds them.
+const wchar_t* const kKeys[] = {
+    L"Videos extension list (chars)",
+    L"Audios extension list (chars)",
+    L"Images extension list (chars)",
+    L"Comics extension list (chars)",
+    L"Albums extension list (chars)",
+    L"Lister extension exclusion(!) list (chars)",
+    L"ffmpegPath (chars)",
+    L"ffplayPath (chars)",
+    L"ffprobePath (chars)",
+    L"irfanviewPath (chars)",
+    L"ListerSupport (bool)",
+    L"ffmpegVideoPreInputParams (chars)",
+    L"ffmpegVideoPostInputParams (chars)",
+    L"ffmpegSharpenInputParams (chars)",
+    L"ffmpegAudioPostInputParams (chars)",
+    L"ffplayListerVideoPreInputParams (chars)",
+    L"ffplayListerVideoOSDInputParams (chars)",
+    L"ffplayListerAudioPreInputParams (chars)",
+    L"irfanviewMidInputParam (chars)",
+    L"irfanviewListerPreInputParams (chars)",
+    L"ffmpegVideo_LR (chars)",
+    L"ffmpegVideo_TB (chars)",
+    L"ffmpegVideo_VR_LR (chars)",
+    L"ffmpegVideo_VR_TB (chars)",
+    L"ffmpegVideo_VR_180 (chars)",
+    L"ffmpegVideo_VR_360 (chars)",
+    L"AudioCoverHasPriority (bool)",
+    L"AudioColorLeft (chars)",
+    L"AudioColorRight (chars)",
+    L"AudioTimeMaxInSecs (double)",
+    L"AudioShowFadeInOut (bool)",
+    L"AudioIdealFadeInOutInSecs (double)",
+    L"AudioSeparatorThickness (int)",
+    L"ffmpegAudioSmoothen (bool)",
+    L"OverlayInfo (bool)",
+    L"ffmpegVideoDrawTextAdditional (chars)",
+    L"OverlayHideHoursIfZero (bool)",
+    L"FontSize (int)",
+    L"FontSizeLine2 (int)",
+    L"FontSizeLine3 (int)",
+    L"FontColor (chars)",
+    L"TextLine1XPos (int)",
+    L"TextLine1YPos (int)",
+    L"TextLine2XPos (int)",
+    L"TextLine2YPos (int)",
+    L"TextLine3XPos (int)",
+    L"TextLine3YPos (int)",
+    L"3DSupport (bool)",
+    L"PercentPosition (double)",
+    L"UserRefreshTimeout (double)",
+    L"PercentRotationStep (double)",
+    L"ListerDirectorySupport (bool)",
+    L"ListerCloseTempFileSleepTimeInMS (int)",
+    L"ADS (bool)",
+    L"ADS RefreshIfFileTimeChanged (bool)",
+    L"ADS RefreshIfCmdChanged (bool)",
+    L"ADS AlwaysSaveCache (bool)",
+    L"ADS Multiple Thumbnail Sizes (bool)",
+    L"ADS force refresh (bool)",
+    L"ADS Ignore ADS Warning (bool)",
+    L"Debug (bool)",
+};
+const size_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
+
+bool isUtf16(const std::string& bytes)
+{
+    return bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE;
+}
+
+bool startsWith(const std::wstring& line, const std::wstring& prefix)
+{
+    return line.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string utf16Bytes(const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    bytes.append((const char*)text.data(), text.size() * sizeof(wchar_t));
+    return bytes;
+}
+
+std::vector<std::wstring> fileLines(const std::wstring& path)
+{
+    std::string bytes;
+    std::vector<std::wstring> lines;
+    if (!ReadFileBytes(path, &bytes)) return lines;
+    std::wstring text;
+    if (isUtf16(bytes)) {
+        text.assign((const wchar_t*)(bytes.data() + 2), (bytes.size() - 2) / 2);
+    } else {
+        text.resize(bytes.size());
+        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size());
+        text.resize(n > 0 ? n : 0);
+    }
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+std::wstring valueInFile(const std::wstring& path, const std::wstring& key)
+{
+    for (const std::wstring& line : fileLines(path)) {
+        if (startsWith(line, key + L"=")) return line.substr(key.size() + 1);
+    }
+    return L"<missing>";
+}
+
+bool lastWriteTime(const std::wstring& path, FILETIME* written)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = GetFileTime(file, NULL, NULL, written) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+// A user's edit comes well after the plug-in's last write; make sure a
+// coarse file-system clock cannot give both the same time. The access time
+// goes past it, or every read would move it again (relatime).
+void writeAsUser(const std::wstring& path, const std::string& bytes)
+{
+    FILETIME before = {};
+    lastWriteTime(path, &before);
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ULARGE_INTEGER t;
+    t.LowPart = before.dwLowDateTime;
+    t.HighPart = before.dwHighDateTime;
+    t.QuadPart += 20000000ULL; // two seconds
+    FILETIME later = {t.LowPart, t.HighPart};
+    t.QuadPart += 10000000ULL;
+    FILETIME accessed = {t.LowPart, t.HighPart};
+    EXPECT_TRUE(SetFileTime(file, NULL, &accessed, &later));
+    CloseHandle(file);
+}
+
+std::wstring joinLines(const std::vector<std::wstring>& lines)
+{
+    std::wstring text;
+    for (const std::wstring& line : lines) text += line + L"\r\n";
+    return text;
+}
+
+// Keeps writers out of a file while it lives. A read-only attribute alone
+// does not stop them when Wine runs as root.
+struct WriteBlocker {
+    HANDLE file;
+    explicit WriteBlocker(const std::wstring& path)
+        : file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL))
+    {
+    }
+    ~WriteBlocker()
+    {
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    WriteBlocker(const WriteBlocker&) = delete;
+    WriteBlocker& operator=(const WriteBlocker&) = delete;
+};
+
+class SettingsLifecycle : public ::testing::Test {
+protected:
+    std::unique_ptr<ScratchDir> dir;
+    std::wstring ini;
+    LoadedPlugin plugin;
+    BoxWatcher watcher;
+
+    void SetUp() override { install(L"lifecycle"); }
+    void TearDown() override { UnloadPlugin(&plugin); }
+
+    void install(const std::wstring& folderName)
+    {
+        UnloadPlugin(&plugin);
+        dir.reset(new ScratchDir(folderName));
+        ASSERT_FALSE(dir->path.empty());
+        ini = dir->path + L"vistrel.ini";
+        ASSERT_TRUE(LoadPluginCopy(dir->path, &plugin));
+    }
+    // A request that ends right after the settings are made current.
+    void request() { EXPECT_EQ(nullptr, RequestThumbnail(plugin, dir->path + L"notes.txt", 96, 96)); }
+    // Requests until the plug-in's own writes have been loaded once more.
+    void settle()
+    {
+        request();
+        request();
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsLifecycle, FirstRequestCreatesAUnicodeFileWithEveryKey)
+{
+    request();
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(ini, &bytes));
+    EXPECT_TRUE(isUtf16(bytes)) << "a new settings file is UTF-16LE with a byte-order mark";
+
+    std::vector<std::wstring> lines = fileLines(ini);
+    ASSERT_EQ(lines.size(), kKeyCount + 2);
+    EXPECT_EQ(lines[0], L"[vistrel]");
+    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
+    for (size_t i = 0; i < kKeyCount; ++i) {
+        std::wstring key = kKeys[i];
+        EXPECT_TRUE(startsWith(lines[i + 2], key + L"=")) << "line " << i + 2;
+    }
+    EXPECT_EQ(valueInFile(ini, L"ffmpegPath (chars)"), dir->path + L"bin\\ffmpeg\\ffmpeg.exe");
+    EXPECT_EQ(valueInFile(ini, L"irfanviewPath (chars)"), dir->path + L"bin\\IrfanView_64\\i_view64.exe");
+    EXPECT_EQ(valueInFile(ini, L"Comics extension list (chars)"), L"cbr, cbz");
+    EXPECT_EQ(valueInFile(ini, L"PercentPosition (double)"), L"17.4");
+    EXPECT_EQ(valueInFile(ini, L"Debug (bool)"), L"0");
+    EXPECT_TRUE(watcher.boxes().empty());
+}
+
+TEST_F(SettingsLifecycle, LaterRequestsWriteNothing)
+{
+    request();
+    std::string first;
+    ASSERT_TRUE(ReadFileBytes(ini, &first));
+    FILETIME written;
+    ASSERT_TRUE(lastWriteTime(ini, &written));
+
+    for (int i = 0; i < 4; ++i) {
+        request();
+        std::string now;
+        ASSERT_TRUE(ReadFileBytes(ini, &now));
+        EXPECT_EQ(now, first) << "request " << i + 2;
+        FILETIME nowWritten;
+        ASSERT_TRUE(lastWriteTime(ini, &nowWritten));
+        EXPECT_EQ(CompareFileTime(&nowWritten, &written), 0) << "request " << i + 2;
+    }
+}
+
+TEST_F(SettingsLifecycle, UserEditIsLoadedAndMissingKeysComeBack)
+{
+    settle();
+    std::vector<std::wstring> kept;
+    for (const std::wstring& line : fileLines(ini)) {
+        if (startsWith(line, L"FontColor (chars)=")) continue; // the user deletes a key
+        if (startsWith(line, L"FontSize (int)=")) {
+            kept.push_back(L"FontSize (int)=30");
+        } else if (startsWith(line, L"AudioColorLeft (chars)=")) {
+            kept.push_back(L"AudioColorLeft (chars)="); // and empties another
+        } else {
+            kept.push_back(line);
+        }
+    }
+    writeAsUser(ini, utf16Bytes(joinLines(kept)));
+
+    request();
+    EXPECT_EQ(valueInFile(ini, L"FontColor (chars)"), L"dddddd");
+    EXPECT_EQ(valueInFile(ini, L"AudioColorLeft (chars)"), L"7fffbe");
+    EXPECT_EQ(valueInFile(ini, L"FontSize (int)"), L"30");
+    EXPECT_EQ(fileLines(ini).size(), kKeyCount + 2);
+}
+
+TEST_F(SettingsLifecycle, OldVersionGetsTheBuiltInListsOnce)
+{
+    settle();
+    std::wstring text = L"[vistrel]\r\n" + std::wstring(kVersionKey) +
+                        L"=20210400\r\nVideos extension list (chars)=xyz\r\nAlbums extension list (chars)=zip\r\n"
+                        L"FontSize (int)=30\r\n";
+    writeAsUser(ini, utf16Bytes(text));
+    request();
+    EXPECT_EQ(valueInFile(ini, kVersionKey), L"20210405");
+    EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)").substr(0, 14), L"3g2, 3gp, 4xm,");
+    EXPECT_EQ(valueInFile(ini, L"Albums extension list (chars)"), L"apk, epub, jar, rar, waz, zip");
+    EXPECT_EQ(valueInFile(ini, L"FontSize (int)"), L"30");
+
+    // The version is current now: the user's lists stay.
+    settle();
+    std::vector<std::wstring> lines = fileLines(ini);
+    for (std::wstring& line : lines) {
+        if (startsWith(line, L"Videos extension list (chars)=")) line = L"Videos extension list (chars)=xyz";
+    }
+    writeAsUser(ini, utf16Bytes(joinLines(lines)));
+    settle();
+    EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)"), L"xyz");
+}
+
+TEST_F(SettingsLifecycle, ReadOnlyFileIsNeverWritten)
+{
+    std::wstring text = L"[vistrel]\r\n" + std::wstring(kVersionKey) + L"=20210400\r\nFontSize (int)=\r\n";
+    ASSERT_TRUE(WriteFileBytes(ini, utf16Bytes(text)));
+    ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+    WriteBlocker blocker(ini);
+    ASSERT_NE(blocker.file, INVALID_HANDLE_VALUE);
+    std::string before;
+    ASSERT_TRUE(ReadFileBytes(ini, &before));
+    for (int i = 0; i < 3; ++i) request();
+    std::string after;
+    ASSERT_TRUE(ReadFileBytes(ini, &after));
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(watcher.boxes().empty());
+}
+
+TEST_F(SettingsLifecycle, ReminderWhileStreamRefreshIsForced)
+{
+    settle();
+    std::vector<std::wstring> lines = fileLines(ini);
+    for (std::wstring& line : lines) {
+        if (line == L"ADS (bool)=0") line = L"ADS (bool)=1";
+        if (line == L"ADS force refresh (bool)=0") line = L"ADS force refresh (bool)=1";
+    }
+    writeAsUser(ini, utf16Bytes(joinLines(lines)));
+    request();
+    request(); // unchanged file: no second reminder
+    std::vector<SeenBox> boxes = watcher.boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, L"debug");
+    EXPECT_EQ(boxes[0].text,
+              L"DEBUG WCHAR*: 'Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be "
+              L"used temporary for debugging purpose only. You should disable it once you are done refreshing.'");
+}
+
+TEST_F(SettingsLifecycle, PluginInAFolderBeyondTheAnsiCodePage)
+{
+    for (const wchar_t* name : {L"Плагины", L"插件目录"}) {
+        std::string label = ::testing::PrintToString(std::wstring(name));
+        install(name);
+        settle();
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(ini, &bytes)) << label;
+        EXPECT_TRUE(isUtf16(bytes)) << label;
+        EXPECT_EQ(valueInFile(ini, L"ffprobePath (chars)"), dir->path + L"bin\\ffmpeg\\ffprobe.exe") << label;
+        EXPECT_EQ(valueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(fileLines(ini).size(), kKeyCount + 2) << label;
+        EXPECT_TRUE(watcher.boxes().empty()) << label;
+    }
+}

@@ -1,0 +1,181 @@
+#include "request_harness.h"
+
+#include <gtest/gtest.h>
+
+#include "cache/stream_cache.h"
+#include "plugin/file_info.h"
+#include "plugin/pipeline.h"
+#include "plugin/rotation.h"
+#include "plugin/state.h"
+#include "settings/settings_testing.h"
+#include "support/scratch.h"
+
+extern "C" HBITMAP __stdcall ListGetPreviewBitmapW(WCHAR* FileToLoad, int width, int height, char* contentbuf,
+                                                   int contentbuflen);
+
+static std::wstring gModuleName;
+
+static FILETIME addSeconds(FILETIME time, int seconds)
+{
+    ULARGE_INTEGER t;
+    t.LowPart = time.dwLowDateTime;
+    t.HighPart = time.dwHighDateTime;
+    t.QuadPart += (ULONGLONG)seconds * 10000000;
+    time.dwLowDateTime = t.LowPart;
+    time.dwHighDateTime = t.HighPart;
+    return time;
+}
+
+void UseSettingsIn(const std::wstring& folder, const SettingsValues& values)
+{
+    ResetSettingsForTests();
+    gModuleName = folder + L"vistrel.wlx64";
+    SetSettingsModuleNameForTests(gModuleName.c_str());
+    for (const auto& kv : values) ChangeSetting(folder, kv.first, kv.second);
+}
+
+void ChangeSetting(const std::wstring& folder, const std::wstring& key, const std::wstring& value)
+{
+    std::wstring ini = folder + L"vistrel.ini";
+    FileTimes before;
+    bool existed = GetTimes(ini, &before);
+    WritePrivateProfileStringW(L"vistrel", key.c_str(), value.c_str(), ini.c_str());
+    // Two edits within the file system's time resolution must still be seen,
+    // so a same-time edit moves the last-write time a second on. The access
+    // time goes past it: with relatime, a last-access time not newer than the
+    // last-write time moves on the next read, which would look like an edit.
+    FileTimes after;
+    if (!GetTimes(ini, &after)) return;
+    if (existed && SameTime(after.write, before.write)) after.write = addSeconds(after.write, 1);
+    after.access = addSeconds(after.write, 1);
+    SetTimes(ini, after);
+}
+
+void ForgetTestSettings()
+{
+    SetSettingsModuleNameForTests(nullptr);
+    ResetSettingsForTests();
+}
+
+static StandInGenerator* gStandIn = nullptr;
+
+static bool copyInto(const std::wstring& from, const wchar_t* to)
+{
+    std::string bytes;
+    if (!ReadFileBytes(from, &bytes)) return false;
+    HANDLE out = CreateFileW(to, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(out, bytes.data(), (DWORD)bytes.size(), &written, NULL);
+    CloseHandle(out);
+    return ok && written == bytes.size();
+}
+
+static int standIn(int kind, const wchar_t* source, wchar_t* out)
+{
+    StandInGenerator* g = gStandIn;
+    ++g->calls;
+    g->lastKind = kind;
+    g->lastUsedCache = gUseADS;
+    g->lastCacheFailed = gADSFailed;
+    g->lastOut = out;
+    g->lastPosition = PositionInForce();
+    bool cache = gUseADS && g->handleCache;
+    if (cache && !captureSourceTimes(source)) return 0;
+    bool copied = copyInto(g->jpeg, out);
+    if (g->touchSource && gUseADS) {
+        // What NTFS does when a stream is written: a new last-write time.
+        FileTimes now;
+        GetTimes(source, &now);
+        GetSystemTimeAsFileTime(&now.write);
+        now.access = now.write;
+        SetTimes(source, now);
+    }
+    if (cache) {
+        writeCacheRecord();
+        if (kind == 1 && gPositionActive) writeStoredPosition();
+        if (!restoreSourceTimes(source)) return 0;
+    }
+    return copied && getFileSize64(out) > 0;
+}
+
+void InstallStandInGenerator(StandInGenerator* generator)
+{
+    gStandIn = generator;
+    gGeneratorOverride = generator ? standIn : nullptr;
+}
+
+bool RequestThumbnailSize(const std::wstring& path, int width, int height, SIZE* size)
+{
+    std::wstring copy = path;
+    HBITMAP bitmap = ListGetPreviewBitmapW(&copy[0], width, height, nullptr, 0);
+    if (!bitmap) return false;
+    BITMAP info;
+    if (size && GetObjectW(bitmap, sizeof info, &info)) {
+        size->cx = info.bmWidth;
+        size->cy = info.bmHeight;
+    }
+    DeleteObject(bitmap);
+    return true;
+}
+
+std::wstring FixtureJpeg()
+{
+    std::wstring images = EnvWide(L"VSL_TESTIMAGES");
+    if (images.empty()) return L"";
+    char narrow[1024];
+    WideCharToMultiByte(CP_UTF8, 0, images.c_str(), -1, narrow, sizeof narrow, NULL, NULL);
+    return WinePathFromUnix(narrow) + L"\\testorig.jpg";
+}
+
+bool GetTimes(const std::wstring& path, FileTimes* times)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = GetFileTime(file, &times->creation, &times->access, &times->write);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+bool SetTimes(const std::wstring& path, const FileTimes& times)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BOOL ok = SetFileTime(file, &times.creation, &times.access, &times.write);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second, int hundredNs)
+{
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)year;
+    st.wMonth = (WORD)month;
+    st.wDay = (WORD)day;
+    st.wHour = (WORD)hour;
+    st.wMinute = (WORD)minute;
+    st.wSecond = (WORD)second;
+    FILETIME ft = {};
+    SystemTimeToFileTime(&st, &ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart += (ULONGLONG)hundredNs;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    return ft;
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b)
+{
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+std::wstring ReadProfile(const std::wstring& file, const std::wstring& key)
+{
+    wchar_t value[4096];
+    GetPrivateProfileStringW(L"vistrel", key.c_str(), L"", value, 4096, file.c_str());
+    return value;
+}

@@ -1,0 +1,213 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <limits.h>
+
+#include <string>
+
+#include "support/scratch.h"
+#include "settings/settings.h"
+#include "settings/settings_readers.h"
+
+namespace {
+
+std::string utf16Bytes(const std::wstring& text)
+{
+    std::string bytes = "\xFF\xFE";
+    bytes.append((const char*)text.data(), text.size() * sizeof(wchar_t));
+    return bytes;
+}
+
+// The file's text, whatever encoding the profile functions chose.
+std::wstring fileText(const std::wstring& path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) return L"<unreadable>";
+    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
+        return std::wstring((const wchar_t*)(bytes.data() + 2), (bytes.size() - 2) / sizeof(wchar_t));
+    }
+    std::wstring text(bytes.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size());
+    text.resize(n > 0 ? n : 0);
+    return text;
+}
+
+// The value of `key` as the file holds it, read without the profile API;
+// "<missing>" when the key has no line.
+std::wstring valueInFile(const std::wstring& path, const std::wstring& key)
+{
+    std::wstring text = fileText(path);
+    std::wstring prefix = key + L"=";
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
+        at = end + 1;
+    }
+    return L"<missing>";
+}
+
+class SettingsReaders : public ::testing::Test {
+protected:
+    ScratchDir dir{L"readers"};
+    std::wstring ini = dir.path + L"test.ini";
+
+    void writeIni(const std::wstring& body) { ASSERT_TRUE(WriteFileBytes(ini, utf16Bytes(L"[vistrel]\r\n" + body))); }
+};
+
+} // namespace
+
+TEST_F(SettingsReaders, NumbersParseLikeTheCRuntime)
+{
+    struct Case {
+        const wchar_t* text;
+        bool flag;
+        int number;
+        double real;
+    } cases[] = {
+        {L"1", true, 1, 1.0},
+        {L"2", true, 2, 2.0},
+        {L"-1", true, -1, -1.0},
+        {L"0", false, 0, 0.0},
+        {L"yes", false, 0, 0.0},
+        {L"true", false, 0, 0.0},
+        {L"+3", true, 3, 3.0},
+        {L"12abc", true, 12, 12.0},
+        {L"0x1", false, 0, 0.0}, // decimal only: stops at the x
+        {L"1e3", true, 1, 1000.0},
+        {L"12,5", true, 12, 12.0},
+        {L"2.50", true, 2, 2.5},
+        {L"-0.5", false, 0, -0.5},
+        {L"99999999999", true, INT_MAX, 99999999999.0},
+        // Decimal text only, whatever else the runtime could read.
+        {L"0x10", false, 0, 0.0},
+        {L"nan", false, 0, 0.0},
+        {L"inf", false, 0, 0.0},
+        {L".5", false, 0, 0.5},
+        {L"-.5e1", false, 0, -5.0},
+        {L"5.", true, 5, 5.0},
+        {L"1e+2", true, 1, 100.0},
+        {L"1e", true, 1, 1.0},
+        {L"1e-", true, 1, 1.0},
+        {L".", false, 0, 0.0},
+        {L"e5", false, 0, 0.0},
+        {L"17.4", true, 17, 17.4},
+    };
+    for (const Case& c : cases) {
+        writeIni(std::wstring(L"b (bool)=") + c.text + L"\r\ni (int)=" + c.text + L"\r\nd (double)=" + c.text + L"\r\n");
+        std::string label = ::testing::PrintToString(std::wstring(c.text));
+        EXPECT_EQ(IniReadBool(ini.c_str(), L"b (bool)", L"1", false), c.flag) << label;
+        EXPECT_EQ(IniReadInt(ini.c_str(), L"i (int)", L"7"), c.number) << label;
+        EXPECT_DOUBLE_EQ(IniReadDouble(ini.c_str(), L"d (double)", L"7", false), c.real) << label;
+        // A value that is present, however odd, stays as the user wrote it.
+        EXPECT_EQ(valueInFile(ini, L"b (bool)"), c.text) << label;
+    }
+}
+
+TEST_F(SettingsReaders, MissingOrEmptyValueTakesTheDefaultAndWritesItBack)
+{
+    writeIni(L"b (bool)=\r\nd (double)=\r\n");
+    EXPECT_TRUE(IniReadBool(ini.c_str(), L"b (bool)", L"1", false));
+    EXPECT_EQ(IniReadInt(ini.c_str(), L"i (int)", L"250"), 250);
+    EXPECT_DOUBLE_EQ(IniReadDouble(ini.c_str(), L"d (double)", L"17.4", false), 17.4);
+    wchar_t text[kSettingsChars];
+    IniReadChars(ini.c_str(), L"c (chars)", L"7fffbe", text, kSettingsChars, false);
+    EXPECT_STREQ(text, L"7fffbe");
+
+    EXPECT_EQ(valueInFile(ini, L"b (bool)"), L"1");
+    EXPECT_EQ(valueInFile(ini, L"i (int)"), L"250");
+    EXPECT_EQ(valueInFile(ini, L"d (double)"), L"17.4");
+    EXPECT_EQ(valueInFile(ini, L"c (chars)"), L"7fffbe");
+}
+
+TEST_F(SettingsReaders, ForcedDefaultReplacesTheFileValue)
+{
+    writeIni(L"b (bool)=0\r\nd (double)=5\r\nc (chars)=xyz\r\n");
+    EXPECT_TRUE(IniReadBool(ini.c_str(), L"b (bool)", L"1", true));
+    EXPECT_DOUBLE_EQ(IniReadDouble(ini.c_str(), L"d (double)", L"2.00", true), 2.0);
+    wchar_t text[kSettingsChars];
+    IniReadChars(ini.c_str(), L"c (chars)", L"cbr, cbz", text, kSettingsChars, true);
+    EXPECT_STREQ(text, L"cbr, cbz");
+    EXPECT_EQ(valueInFile(ini, L"b (bool)"), L"1");
+    EXPECT_EQ(valueInFile(ini, L"d (double)"), L"2.00");
+    EXPECT_EQ(valueInFile(ini, L"c (chars)"), L"cbr, cbz");
+
+    // Even "NULL" gives way when forced.
+    writeIni(L"c (chars)=NULL\r\n");
+    IniReadChars(ini.c_str(), L"c (chars)", L"cbr, cbz", text, kSettingsChars, true);
+    EXPECT_STREQ(text, L"cbr, cbz");
+}
+
+TEST_F(SettingsReaders, TextValues)
+{
+    struct Case {
+        const wchar_t* inFile;
+        const wchar_t* expected;
+        const wchar_t* fileAfter;
+    } cases[] = {
+        {L"NULL", L"", L"NULL"},         // the empty value on purpose; the file keeps the sentinel
+        {L"null", L"null", L"null"},     // only the upper-case word is the sentinel
+        {L"NULL ", L"", L"NULL "},       // the profile functions trim the value
+        {L"NULLs", L"NULLs", L"NULLs"},
+        {L"dddddd", L"dddddd", L"dddddd"},
+        {L"Ёжик 视频", L"Ёжик 视频", L"Ёжик 视频"},
+    };
+    for (const Case& c : cases) {
+        writeIni(std::wstring(L"c (chars)=") + c.inFile + L"\r\n");
+        wchar_t text[kSettingsChars];
+        IniReadChars(ini.c_str(), L"c (chars)", L"default", text, kSettingsChars, false);
+        std::string label = ::testing::PrintToString(std::wstring(c.inFile));
+        EXPECT_STREQ(text, c.expected) << label;
+        EXPECT_EQ(valueInFile(ini, L"c (chars)"), c.fileAfter) << label;
+    }
+}
+
+TEST_F(SettingsReaders, ValuesTooLongForTheirVariable)
+{
+    wchar_t path[kSettingsPathChars];
+    wchar_t text[kSettingsChars];
+
+    // A short variable takes a value whole or not at all.
+    std::wstring fits = L"C:\\" + std::wstring(kSettingsPathChars - 4, L'a');
+    writeIni(L"p (chars)=" + fits + L"\r\n");
+    IniReadChars(ini.c_str(), L"p (chars)", L"C:\\x.exe", path, kSettingsPathChars, false);
+    EXPECT_EQ(std::wstring(path), fits);
+
+    std::wstring tooLong = fits + L"b";
+    writeIni(L"p (chars)=" + tooLong + L"\r\n");
+    wcscpy(path, L"stale");
+    IniReadChars(ini.c_str(), L"p (chars)", L"C:\\x.exe", path, kSettingsPathChars, false);
+    EXPECT_STREQ(path, L"");
+    EXPECT_EQ(valueInFile(ini, L"p (chars)"), tooLong);
+
+    // A default that does not fit is written back but refused as well.
+    writeIni(L"");
+    wcscpy(path, L"stale");
+    IniReadChars(ini.c_str(), L"p (chars)", tooLong.c_str(), path, kSettingsPathChars, false);
+    EXPECT_STREQ(path, L"");
+    EXPECT_EQ(valueInFile(ini, L"p (chars)"), tooLong);
+
+    // Long values of ordinary keys end where the read buffer ends.
+    std::wstring huge(6000, L'v');
+    writeIni(L"c (chars)=" + huge + L"\r\n");
+    IniReadChars(ini.c_str(), L"c (chars)", L"x", text, kSettingsChars, false);
+    EXPECT_EQ(std::wstring(text), huge.substr(0, kSettingsChars - 1));
+}
+
+TEST_F(SettingsReaders, AnsiFileIsReadAndKeepsItsEncoding)
+{
+    ASSERT_TRUE(WriteFileBytes(ini, "[vistrel]\r\nFontColor (chars)=abcdef\r\n"));
+    wchar_t text[kSettingsPathChars];
+    IniReadChars(ini.c_str(), L"FontColor (chars)", L"dddddd", text, kSettingsPathChars, false);
+    EXPECT_STREQ(text, L"abcdef");
+    EXPECT_EQ(IniReadInt(ini.c_str(), L"FontSize (int)", L"11"), 11);
+
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(ini, &bytes));
+    EXPECT_EQ(bytes.find("\xFF\xFE"), std::string::npos);
+    EXPECT_NE(bytes.find("FontSize (int)=11"), std::string::npos);
+}
