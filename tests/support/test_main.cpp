@@ -1,6 +1,9 @@
 // Test entry point shared by the test programs. Besides running the tests,
 // it fails any test that leaves something behind in the temp folder, and
 // removes what it left so that one fault does not fail every later test.
+// Each test program gets a temp folder of its own (TMP and TEMP point into
+// the system's one), so that programs running side by side do not see each
+// other's files; the plug-in and the tools it starts use it too.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -61,13 +64,24 @@ class TempFolderGuard : public ::testing::EmptyTestEventListener {
     }
 };
 
+static std::wstring usePrivateTempFolder()
+{
+    std::wstring folder = tempFolder() + L"vsltest-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(folder.c_str(), NULL);
+    SetEnvironmentVariableW(L"TMP", folder.c_str());
+    SetEnvironmentVariableW(L"TEMP", folder.c_str());
+    return folder;
+}
+
 int main(int argc, char** argv)
 {
+    std::wstring privateTemp = usePrivateTempFolder();
     // No error dialogs from the system: a missing file must not block a run.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new TempFolderGuard);
     int result = RUN_ALL_TESTS();
     RemoveTree(ExeDirectory() + L"scratch\\");
+    RemoveTree(privateTemp);
     return result;
 }

@@ -1,0 +1,58 @@
+// Starting a viewer directly and finding its main window, so that the
+// Lister window can take that window in.
+#include "tools/runner.h"
+
+#include <string.h>
+
+#include "common/format.h"
+#include "settings/settings.h"
+
+HWND gFoundWindow = NULL;
+
+BOOL CALLBACK IsStartedProgramWindow(HWND window, LPARAM threadId)
+{
+    gFoundWindow = NULL;
+    // Only the primary thread's windows: a viewer's helper threads may own
+    // windows of the same class that are not the picture.
+    if (GetWindowThreadProcessId(window, NULL) != (DWORD)threadId) return TRUE;
+    char className[kWindowClassBytes];
+    if (!GetClassNameA(window, className, kWindowClassBytes)) return TRUE;
+    if (strcmp(className, "SDL_app") == 0 || strcmp(className, "IrfanView") == 0) {
+        gFoundWindow = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* commandLine)
+{
+    HANDLE result = NULL;
+    STARTUPINFOW startup = {};
+    PROCESS_INFORMATION process = {};
+    // CreateProcessW may write into the command line.
+    wchar_t szCommandLine[kCommandLineChars];
+    if (!CopyWide(szCommandLine, kCommandLineChars, commandLine ? commandLine : L"")) return NULL;
+
+    startup.cb = sizeof startup;
+    if (!bDebug) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+    }
+    gFoundWindow = NULL;
+    if (!CreateProcessW(programPath, szCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) return NULL;
+
+    for (int attempt = 0; attempt < kWindowSearchAttempts; ++attempt) {
+        Sleep(kWindowSearchSleepMs);
+        EnumWindows(IsStartedProgramWindow, (LPARAM)process.dwThreadId);
+        // The test clears the window on every call: non-null only when the
+        // enumeration stopped at a match.
+        if (gFoundWindow) {
+            result = process.hProcess;
+            break;
+        }
+    }
+    CloseHandle(process.hThread);
+    // Not found in time: the program keeps running, unwatched.
+    if (!result) CloseHandle(process.hProcess);
+    return result;
+}

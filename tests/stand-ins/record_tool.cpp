@@ -1,0 +1,66 @@
+// Stand-in for a command-line tool. It takes any arguments, so tests can
+// run it in place of ffprobe, ffmpeg or the image converter; what it does
+// is steered by environment variables, which reach it through the command
+// interpreter untouched:
+//   VSL_RECORD_FILE    append the command line (as GetCommandLineW gives
+//                      it) as one UTF-8 line to this file
+//   VSL_RECORD_EXIT    exit code (decimal, default 0)
+//   VSL_RECORD_STDOUT  text to print on standard output, followed by "\n"
+//   VSL_RECORD_SLEEP   milliseconds to sleep before recording, so a test
+//                      can tell whether its caller waited for the end
+#include <windows.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+
+static const wchar_t* envOrNull(const wchar_t* name, wchar_t* buffer, DWORD capacity)
+{
+    DWORD n = GetEnvironmentVariableW(name, buffer, capacity);
+    return (n > 0 && n < capacity) ? buffer : NULL;
+}
+
+static bool writeUtf8(HANDLE file, const wchar_t* text)
+{
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    if (bytes <= 0) return false;
+    char* utf8 = (char*)malloc((size_t)bytes);
+    if (!utf8) return false;
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, bytes, NULL, NULL);
+    DWORD written = 0;
+    bool ok = WriteFile(file, utf8, (DWORD)(bytes - 1), &written, NULL) && written == (DWORD)(bytes - 1);
+    free(utf8);
+    return ok;
+}
+
+static bool recordCommandLine(const wchar_t* recordPath)
+{
+    // Appending lets a test see every run when a caller runs a tool twice.
+    HANDLE file = CreateFileW(recordPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool ok = writeUtf8(file, GetCommandLineW()) && writeUtf8(file, L"\n");
+    CloseHandle(file);
+    return ok;
+}
+
+int main()
+{
+    wchar_t value[32768];
+    int exitCode = 0;
+    if (envOrNull(L"VSL_RECORD_EXIT", value, 32768)) exitCode = (int)wcstol(value, NULL, 10);
+
+    if (envOrNull(L"VSL_RECORD_SLEEP", value, 32768)) Sleep((DWORD)wcstoul(value, NULL, 10));
+
+    if (envOrNull(L"VSL_RECORD_STDOUT", value, 32768)) {
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (out && out != INVALID_HANDLE_VALUE) {
+            // A file or pipe gets UTF-8 bytes; no console conversion wanted.
+            writeUtf8(out, value);
+            writeUtf8(out, L"\n");
+        }
+    }
+
+    if (envOrNull(L"VSL_RECORD_FILE", value, 32768) && !recordCommandLine(value)) return 97;
+    return exitCode;
+}
