@@ -1,0 +1,188 @@
+// The thumbnail of a video or audio file: ffprobe tells what the file
+// holds, one ffmpeg run takes the picture, crops, fits and labels it.
+#include <stdio.h>
+#include <wchar.h>
+
+#include "cache/stream_cache.h"
+#include "common/format.h"
+#include "common/messages.h"
+#include "generators/generators.h"
+#include "generators/media_commands.h"
+#include "generators/waveform.h"
+#include "plugin/file_info.h"
+#include "plugin/pipeline.h"
+#include "plugin/state.h"
+#include "settings/extensions.h"
+#include "settings/settings.h"
+#include "tools/runner.h"
+
+static const wchar_t kToolMissing[] = L"File not found at specified location from ini";
+
+static bool toolExists(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// Width, height and duration of the first video stream, through a
+// temporary file that exists only within this call.
+static int runProbe(const wchar_t* source, ProbeLines* probe)
+{
+    int ok = 0;
+    FILE* file = NULL;
+    wchar_t szProbeFile[kThumbOutChars];
+    wchar_t szArguments[kFormatWideChars];
+    szProbeFile[0] = 0;
+    ClearProbeLines(probe);
+    if (!makeTemporaryOutput(szProbeFile)) goto done;
+    if (FormatWide(szArguments,
+                   L"-loglevel panic -select_streams v:0 -show_entries format=duration:stream=width,height -of "
+                   L"default=noprint_wrappers=1:nokey=1 \"%ls\">\"%ls\"",
+                   source, szProbeFile) < 0)
+        goto done;
+    RunThroughShell(szFfprobePath, szArguments);
+    file = _wfopen(szProbeFile, L"rt");
+    if (!file) goto done;
+    for (int c = fgetc(file); c != EOF; c = fgetc(file))
+        if (!AddProbeChar(probe, (wchar_t)(unsigned char)c)) break;
+    ok = 1;
+done:
+    if (file) fclose(file);
+    if (szProbeFile[0]) DeleteFileW(szProbeFile);
+    return ok;
+}
+
+// The clamped values stay in force, as if the settings file held them.
+static void clampTextSettings()
+{
+    gFontSize = ClampFontSize(gFontSize);
+    gFontSizeLine2 = ClampFontSize(gFontSizeLine2);
+    gFontSizeLine3 = ClampFontSize(gFontSizeLine3);
+    gTextLine1XPos = ClampTextXPos(0, gTextLine1XPos);
+    gTextLine2XPos = ClampTextXPos(1, gTextLine2XPos);
+}
+
+static void currentMediaSettings(MediaSettings* s)
+{
+    s->preInput = szFfmpegVideoPreInputParams;
+    s->postInput = szFfmpegVideoPostInputParams;
+    s->sharpen = szFfmpegSharpenInputParams;
+    s->drawTextAdditional = szFfmpegVideoDrawTextAdditional;
+    s->fontColor = szFontColor;
+    s->stereo = {szFfmpegVideo_LR, szFfmpegVideo_TB, szFfmpegVideo_VR_LR,
+                 szFfmpegVideo_VR_TB, szFfmpegVideo_VR_180, szFfmpegVideo_VR_360};
+    s->support3D = b3DSupport;
+    s->overlayInfo = bOverlayInfo;
+    s->hideHoursIfZero = bOverlayHideHoursIfZero;
+    s->ignoreAdsWarning = bADSIgnoreADSWarning;
+    s->fontSize[0] = gFontSize;
+    s->fontSize[1] = gFontSizeLine2;
+    s->fontSize[2] = gFontSizeLine3;
+    s->xPos[0] = gTextLine1XPos;
+    s->xPos[1] = gTextLine2XPos;
+    s->xPos[2] = gTextLine3XPos;
+    s->yPos[0] = gTextLine1YPos;
+    s->yPos[1] = gTextLine2YPos;
+    s->yPos[2] = gTextLine3YPos;
+}
+
+// The output is judged by its size afterwards. A thumbnail stream left
+// from an earlier run would pass for this run's result when ffmpeg fails
+// or does not run, and the cache record written next would vouch for it.
+static void emptyOutput(const wchar_t* out)
+{
+    HANDLE file = CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
+{
+    int result = 0;
+    int made = 0;
+    bool timesCaptured = false;
+    bool still = false;
+    bool cover = false;
+    ThumbKind kind = kThumbFrame;
+    wchar_t szWaveformFile[kThumbOutChars];
+    ProbeLines probe;
+    MediaSettings settings;
+    MediaCommandInputs inputs;
+    MediaCommands commands;
+    szWaveformFile[0] = 0;
+
+    if (!toolExists(szFfmpegPath)) {
+        ErrorBox(szFfmpegPath, kToolMissing);
+        return 0;
+    }
+    // Pictures without a timeline need no probe.
+    still = EqualsNoCase(gFileExtension, L"JPS") || EqualsNoCase(gFileExtension, L"PNS") ||
+            EqualsNoCase(gFileExtension, L"JPG");
+    if (!still && !toolExists(szFfprobePath)) {
+        ErrorBox(szFfprobePath, kToolMissing);
+        return 0;
+    }
+    // The times are taken before the tools first read the source: reading
+    // can stamp the last-access time, and all three are to be put back as
+    // they were, not as the probe left them.
+    if (gUseADS) {
+        if (!captureSourceTimes(source)) return 0;
+        timesCaptured = true;
+    }
+    if (still) {
+        SetProbeLines(&probe, L"", L"", L"0.0");
+    } else {
+        if (!runProbe(source, &probe)) goto done;
+        still = EqualsNoCase(gFileExtension, L"GIF");
+    }
+    if (probe.count != 1 && probe.count != 3 && getFileSize64(source) == 0) goto done;
+    if (!ResolveProbeLines(&probe, still, mode, &kind, &cover)) goto done;
+    if (kind == kThumbWaveform && !makeTemporaryOutput(szWaveformFile)) goto done;
+
+    clampTextSettings();
+    currentMediaSettings(&settings);
+    inputs.kind = kind;
+    inputs.cover = cover;
+    inputs.probe = &probe;
+    inputs.source = source;
+    inputs.extension = gFileExtension;
+    inputs.waveformImage = szWaveformFile;
+    inputs.output = out;
+    inputs.width = gThumbWidth;
+    inputs.height = gThumbHeight;
+    inputs.position = gPositionActive ? gCurrentPosition : gPercentPosition;
+    inputs.adsFailed = gADSFailed;
+    inputs.settings = &settings;
+    BuildMediaCommands(&inputs, &commands);
+
+    if (kind == kThumbWaveform) MakeWaveformImage(source, commands.duration, szWaveformFile);
+    emptyOutput(out);
+    if (commands.mainFits) RunThroughShell(szFfmpegPath, commands.main);
+    if (szWaveformFile[0]) {
+        DeleteFileW(szWaveformFile);
+        szWaveformFile[0] = 0;
+    }
+    // A seek past the end (or into a single cover picture) gives nothing:
+    // then the picture at the start will do.
+    if (getFileSize64(out) < 1 && commands.seek > 0 && kind != kThumbWaveform && commands.fallbackFits)
+        RunThroughShell(szFfmpegPath, commands.fallback);
+
+    if (gUseADS) {
+        writeCacheRecord();
+        if (gPositionActive && TileColumns == 1 && TileRows == 1 && kind == kThumbFrame) writeStoredPosition();
+    }
+    // Judged before the times go back, so nothing touches the source after.
+    made = getFileSize64(out) > 0 ? 1 : 0;
+    if (timesCaptured) {
+        timesCaptured = false;
+        if (!restoreSourceTimes(source)) goto done;
+    }
+    result = made;
+done:
+    // An early end still puts back what the probe's reading changed.
+    if (timesCaptured) restoreSourceTimes(source);
+    if (szWaveformFile[0]) DeleteFileW(szWaveformFile);
+    return result;
+}
