@@ -1,0 +1,130 @@
+// The waveform picture: with fade panes five ffmpeg runs (fade-in pane,
+// fade-out pane, panes side by side, main waveform, main over panes),
+// without them one. Every run is judged by the size of the file it was to
+// write; ffmpeg's exit code says too little across its versions.
+#include "generators/waveform.h"
+
+#include <windows.h>
+
+#include "common/messages.h"
+#include "generators/waveform_commands.h"
+#include "plugin/file_info.h"
+#include "plugin/state.h"
+#include "settings/settings.h"
+#include "tools/runner.h"
+
+// Runs one built command (an unbuilt one, too long to fit, is not run) and
+// tells whether `file` holds something afterwards.
+static bool runWriting(bool built, const wchar_t* command, const wchar_t* file)
+{
+    if (!built) return false;
+    RunThroughShell(szFfmpegPath, command);
+    return getFileSize64(file) > 0;
+}
+
+// Creates the two empty helper files. On failure none is left and both
+// names are "".
+static bool makeFadeFiles(wchar_t* fadeOutFile, wchar_t* mergedFile)
+{
+    wchar_t folder[MAX_PATH];
+    fadeOutFile[0] = 0;
+    mergedFile[0] = 0;
+    DWORD n = GetTempPathW(259, folder);
+    if (n == 0 || n >= 259) return false;
+    if (!GetTempFileNameW(folder, L"vsl", 0, fadeOutFile)) {
+        fadeOutFile[0] = 0;
+        return false;
+    }
+    if (!GetTempFileNameW(folder, L"vsl", 0, mergedFile)) {
+        DeleteFileW(fadeOutFile);
+        fadeOutFile[0] = 0;
+        mergedFile[0] = 0;
+        return false;
+    }
+    return true;
+}
+
+// The fade-in pane goes into the waveform image file (the main waveform
+// replaces it later), the fade-out pane into its own file, and both side by
+// side into the merged file. Returns null on success, else what failed.
+static const char* makeFadePanes(const wchar_t* source, double duration, const WaveformLayout* layout,
+                                 const wchar_t* waveformImageFile, const wchar_t* fadeOutFile,
+                                 const wchar_t* mergedFile)
+{
+    wchar_t szCommand[kWaveformCommandChars];
+    double fadeLength = WaveformFadeLength(gAudioIdealFadeInOutInSecs, duration);
+
+    bool built = BuildFadeInCommand(szCommand, fadeLength, source, layout->fadeInWidth, layout->paneHeight,
+                                    szAudioColorLeft, szAudioColorRight, waveformImageFile);
+    if (!runWriting(built, szCommand, waveformImageFile)) return "fadein failed";
+
+    built = BuildFadeOutCommand(szCommand, duration, fadeLength, source, layout->fadeOutWidth, layout->paneHeight,
+                                szAudioColorLeft, szAudioColorRight, fadeOutFile);
+    if (!runWriting(built, szCommand, fadeOutFile)) return "fadeout failed";
+
+    built = BuildFadeMergeCommand(szCommand, waveformImageFile, fadeOutFile, layout->separator, mergedFile);
+    if (!runWriting(built, szCommand, mergedFile)) return "fades merge failed";
+    return NULL;
+}
+
+// Leaves `path` empty, so that a failed run is not mistaken for a written one.
+static void emptyFile(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+// Puts the main waveform (in the waveform image file) over the merged
+// panes. `spareFile` receives a copy of the main waveform as vstack's first
+// input, and gives it back when the stacking writes nothing, so a failed
+// stack costs the panes but not the thumbnail.
+static void stackOverPanes(const WaveformLayout* layout, const wchar_t* waveformImageFile, const wchar_t* spareFile,
+                           const wchar_t* mergedFile)
+{
+    wchar_t szCommand[kWaveformCommandChars];
+    if (!CopyFileW(waveformImageFile, spareFile, FALSE)) return;
+    if (!BuildWaveformStackCommand(szCommand, spareFile, mergedFile, layout->separator, waveformImageFile)) return;
+    if (!runWriting(true, szCommand, waveformImageFile)) CopyFileW(spareFile, waveformImageFile, FALSE);
+}
+
+void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* waveformImageFile)
+{
+    wchar_t szFadeOutFile[MAX_PATH];
+    wchar_t szMergedFile[MAX_PATH];
+    wchar_t szCommand[kWaveformCommandChars];
+    WaveformLayout layout;
+    bool panesMade = false;
+    bool built;
+    szFadeOutFile[0] = 0;
+    szMergedFile[0] = 0;
+    if (!source || !waveformImageFile) return;
+
+    ComputeWaveformLayout(gThumbWidth, gThumbHeight, bFfmpegAudioSmoothen, gAudioSeparatorThickness, &layout);
+
+    if (bAudioShowFadeInOut && makeFadeFiles(szFadeOutFile, szMergedFile)) {
+        const char* failure =
+            makeFadePanes(source, duration, &layout, waveformImageFile, szFadeOutFile, szMergedFile);
+        if (failure) {
+            DeleteFileW(szFadeOutFile);
+            DeleteFileW(szMergedFile);
+            szFadeOutFile[0] = 0;
+            szMergedFile[0] = 0;
+            if (bDebug) DebugBoxChars(failure);
+        }
+        panesMade = !failure;
+    }
+
+    // The fade-in pane may still stand in the waveform image file; a main
+    // run that writes nothing must leave it empty, not showing that pane.
+    if (getFileSize64(waveformImageFile) > 0) emptyFile(waveformImageFile);
+    built = BuildMainWaveformCommand(szCommand, duration, gAudioTimeMaxInSecs, source, layout.mainWidth,
+                                     panesMade ? layout.mainHeightWithPanes : layout.mainHeightAlone,
+                                     szAudioColorLeft, szAudioColorRight, szFfmpegAudioPostInputParams,
+                                     waveformImageFile);
+    if (runWriting(built, szCommand, waveformImageFile) && panesMade)
+        stackOverPanes(&layout, waveformImageFile, szFadeOutFile, szMergedFile);
+
+    if (szMergedFile[0]) DeleteFileW(szMergedFile);
+    if (szFadeOutFile[0]) DeleteFileW(szFadeOutFile);
+}
