@@ -3,6 +3,13 @@ ROOT="${ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 VSL_BUILD_DIR="$ROOT/build"
 VSL_DEPS_DIR="$VSL_BUILD_DIR/deps"
 VSL_SRC_DIR="$VSL_DEPS_DIR/src"
+VSL_NPM_DIR="$VSL_BUILD_DIR/tools"          # npm ci of package-lock.json
+VSL_TOOLS_DIR="$VSL_BUILD_DIR/testplugin"   # staged plug-in folder: bin/ffmpeg/*.exe
+VSL_MEDIA_DIR="$VSL_BUILD_DIR/media"        # scripts/make-media output
+declare -gA VSL_NPM_TOOLS=(
+  [ffmpeg.exe]="$VSL_NPM_DIR/node_modules/@ffmpeg-installer/win32-x64/ffmpeg.exe"
+  [ffprobe.exe]="$VSL_NPM_DIR/node_modules/@ffprobe-installer/win32-x64/ffprobe.exe"
+)
 export WINEPREFIX="$VSL_BUILD_DIR/wineprefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -39,4 +46,10 @@ vsl_stop_display() {
 vsl_stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
+}
+
+# True when DIR holds a media set made by the current scripts/make-media.
+vsl_media_current() {
+  [ -f "$1/.stamp" ] &&
+    [ "$(cat "$1/.stamp")" = "$(sha256sum "$ROOT/scripts/make-media" | cut -d' ' -f1)" ]
 }

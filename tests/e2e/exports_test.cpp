@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/box_watcher.h"
+#include "support/media.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
 
@@ -96,6 +97,11 @@ TEST(Exports, RequestsThatReachTheGeneratorLeaveNoTemporaryFile)
     ASSERT_TRUE(WriteFileBytes(dir.path + L"clip.mp4", std::string(1000, 'v')));
     ASSERT_TRUE(WriteFileBytes(dir.path + L"empty.mp4", ""));
     ASSERT_TRUE(WriteFileBytes(dir.path + L"song.mp3", std::string(1000, 'a')));
+    // The real tools, which find nothing in these files: without them the
+    // generator would rightly report the missing tools.
+    std::wstring ini = dir.path + L"vistrel.ini";
+    WritePrivateProfileStringW(L"vistrel", L"ffmpegPath (chars)", RealToolPath(L"ffmpeg.exe").c_str(), ini.c_str());
+    WritePrivateProfileStringW(L"vistrel", L"ffprobePath (chars)", RealToolPath(L"ffprobe.exe").c_str(), ini.c_str());
     LoadedPlugin plugin;
     ASSERT_TRUE(LoadPluginCopy(dir.path, &plugin));
     BoxWatcher boxes;

@@ -1,0 +1,54 @@
+#include "plugin/jpeg_guard.h"
+
+#include <jerror.h>
+
+// Warnings (corrupt data, premature end) would otherwise be written to
+// stderr, which a GUI host may not have or may not expect us to touch.
+static void jpegSilentOutput(j_common_ptr cinfo)
+{
+    (void)cinfo;
+}
+
+struct jpeg_error_mgr* jpegSilentErrors(JpegErrorManager* errors)
+{
+    struct jpeg_error_mgr* manager = jpeg_std_error(&errors->pub);
+    manager->error_exit = jpegErrorExit;
+    manager->output_message = jpegSilentOutput;
+    return manager;
+}
+
+void jpegErrorExit(j_common_ptr cinfo)
+{
+    char message[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, message);
+    JpegErrorManager* errors = (JpegErrorManager*)cinfo->err;
+    // Not longjmp: mingw's x86-64 longjmp unwinds through SEH, which can
+    // crash in a host that was not built with mingw. The builtin pair only
+    // restores the stack and frame pointers; every frame it leaves is C code
+    // of libjpeg or a frame without destructors.
+    __builtin_longjmp(errors->recovery, 1);
+}
+
+// Called while libjpeg absorbs input; the scan number only grows.
+static void jpegScanMonitor(j_common_ptr cinfo)
+{
+    if (!cinfo->is_decompressor) return;
+    j_decompress_ptr decompressor = (j_decompress_ptr)cinfo;
+    JpegScanLimit* limit = (JpegScanLimit*)cinfo->progress;
+    // The message code does not matter: the text is never shown.
+    if (decompressor->input_scan_number > limit->maxScans) ERREXIT(cinfo, JERR_NOTIMPL);
+}
+
+void jpegBoundDecoder(j_decompress_ptr cinfo, JpegScanLimit* limit)
+{
+    // Without a backing store, a coefficient buffer above this bound makes
+    // jpeg_start_decompress fail before anything large is allocated.
+    cinfo->mem->max_memory_to_use = kJpegMaxMemory;
+    limit->pub.progress_monitor = jpegScanMonitor;
+    limit->pub.pass_counter = 0;
+    limit->pub.pass_limit = 0;
+    limit->pub.completed_passes = 0;
+    limit->pub.total_passes = 0;
+    limit->maxScans = kJpegMaxScans;
+    cinfo->progress = &limit->pub;
+}
