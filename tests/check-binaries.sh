@@ -13,7 +13,7 @@ for dll in "$@"; do
   esac
   if [ ! -f "$dll" ]; then echo "FAIL $dll: missing"; status=1; continue; fi
   dump=$("$objdump" -p "$dll")
-  exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF;next} t&&NF==0{t=0}' | sort | tr '\n' ' ' | sed 's/ $//')
+  exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF;next} t&&NF==0{t=0}' | sort | tr '\n' ' ' | sed 's/ $//')
   if [ "$exports" != "$expected" ]; then
     echo "FAIL $dll: exports are '$exports'"; status=1
   else
@@ -26,6 +26,6 @@ for dll in "$@"; do
       *) echo "FAIL $dll imports $imp"; status=1 ;;
     esac
   done
-  echo "ok?  $dll imports: $(echo $imports)"
+  echo "ok   $dll imports: $(echo $imports)"
 done
 exit $status

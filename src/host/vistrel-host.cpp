@@ -16,18 +16,9 @@
 #include <string.h>
 #include <wchar.h>
 
-// The host's declarations of the exports (kept here so that this tool
-// depends on nothing but the plug-in's binary interface).
-typedef struct {
-    int size;
-    DWORD PluginInterfaceVersionLow;
-    DWORD PluginInterfaceVersionHi;
-    char DefaultIniName[MAX_PATH];
-} ListDefaultParamStruct;
-
-typedef HBITMAP(__stdcall* ListGetPreviewBitmapWFn)(WCHAR*, int, int, char*, int);
-typedef void(__stdcall* ListGetDetectStringFn)(char*, int);
-typedef void(__stdcall* ListSetDefaultParamsFn)(ListDefaultParamStruct*);
+// Only the host's declarations of the exports: the tool depends on
+// nothing but the plug-in's binary interface.
+#include "plugin/host_interface.h"
 
 enum {
     kExitBitmap = 0,

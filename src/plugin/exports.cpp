@@ -3,14 +3,8 @@
 
 #include <string.h>
 
+#include "plugin/host_interface.h"
 #include "plugin/pipeline.h"
-
-typedef struct {
-    int size;
-    DWORD PluginInterfaceVersionLow;
-    DWORD PluginInterfaceVersionHi;
-    char DefaultIniName[MAX_PATH];
-} ListDefaultParamStruct;
 
 extern "C" {
 

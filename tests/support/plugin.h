@@ -5,19 +5,7 @@
 
 #include <string>
 
-typedef struct {
-    int size;
-    DWORD PluginInterfaceVersionLow;
-    DWORD PluginInterfaceVersionHi;
-    char DefaultIniName[MAX_PATH];
-} ListDefaultParamStruct;
-
-typedef HBITMAP(__stdcall* ListGetPreviewBitmapWFn)(WCHAR*, int, int, char*, int);
-typedef void(__stdcall* ListGetDetectStringFn)(char*, int);
-typedef void(__stdcall* ListSetDefaultParamsFn)(ListDefaultParamStruct*);
-typedef HWND(__stdcall* ListLoadWFn)(HWND, WCHAR*, int);
-typedef HWND(__stdcall* ListLoadFn)(HWND, char*, int);
-typedef void(__stdcall* ListCloseWindowFn)(HWND);
+#include "plugin/host_interface.h"
 
 struct LoadedPlugin {
     HMODULE module = nullptr;

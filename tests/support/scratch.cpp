@@ -95,3 +95,11 @@ std::wstring EnvWide(const wchar_t* name)
     DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
     return (n > 0 && n < 32768) ? std::wstring(buffer, n) : std::wstring();
 }
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
+    return out;
+}

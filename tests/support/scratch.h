@@ -16,6 +16,8 @@ bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool FileExists(const std::wstring& path);
 // Converts a Unix path (as scripts and CMake know it) to the Wine path Z:\...
 std::wstring WinePathFromUnix(const std::string& unixPath);
+// UTF-8 form of a wide text, for messages and logs.
+std::string Utf8(const std::wstring& text);
 // Environment variable as a wide string, "" when unset.
 std::wstring EnvWide(const wchar_t* name);
 

@@ -34,14 +34,6 @@ static std::set<std::wstring> listFolder(const std::wstring& folder)
     return names;
 }
 
-static std::string narrow(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
-    return out;
-}
-
 class TempFolderGuard : public ::testing::EmptyTestEventListener {
     std::wstring folder_ = tempFolder();
     std::set<std::wstring> before_;
@@ -52,7 +44,7 @@ class TempFolderGuard : public ::testing::EmptyTestEventListener {
     {
         for (const std::wstring& name : listFolder(folder_)) {
             if (before_.count(name)) continue;
-            ADD_FAILURE() << "left in the temp folder: " << narrow(name);
+            ADD_FAILURE() << "left in the temp folder: " << Utf8(name);
             std::wstring path = folder_ + name;
             if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(path);

@@ -74,14 +74,6 @@ void SetEnv(const wchar_t* name, const std::wstring& value)
     SetEnvironmentVariableW(name, value.empty() ? NULL : value.c_str());
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
-    return out;
-}
-
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -202,7 +194,7 @@ TEST_F(MakeWaveform, FivePicturesMakeTheStackedResult)
 {
     std::vector<std::string> runs = make(3);
     ASSERT_EQ(5u, runs.size());
-    std::string in = Narrow(source), out = Narrow(picture);
+    std::string in = Utf8(source), out = Utf8(picture);
     EXPECT_TRUE(Contains(runs[0], "-t 0.75000 -i \"" + in + "\"")) << runs[0];
     EXPECT_TRUE(Contains(runs[1], "-ss 2.25000 -t 0.75000 -i \"" + in + "\"")) << runs[1];
     EXPECT_TRUE(Contains(runs[2], "hstack")) << runs[2];
@@ -243,7 +235,7 @@ TEST_F(MakeWaveform, AFailedFadeStepGivesOneFullHeightWaveform)
         {L"hstack", L"fades merge failed", 4},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Narrow(c.message));
+        SCOPED_TRACE(Utf8(c.message));
         failOn(c.failOn, false);
         std::vector<std::string> runs = make(3);
         ASSERT_EQ(c.runs, runs.size());
@@ -263,7 +255,7 @@ TEST_F(MakeWaveform, WithoutFadePanesOneRun)
     bFfmpegAudioSmoothen = true;
     std::vector<std::string> runs = make(1000);
     ASSERT_EQ(1u, runs.size());
-    EXPECT_TRUE(Contains(runs[0], "-t 900 -i \"" + Narrow(source) +
+    EXPECT_TRUE(Contains(runs[0], "-t 900 -i \"" + Utf8(source) +
                                       "\" -filter_complex \"showwavespic=s=400x200:colors=7fffbe|ff80c0,drawbox="))
         << runs[0];
     EXPECT_EQ(runs[0], pictureText());
