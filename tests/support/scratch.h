@@ -1,6 +1,8 @@
 // Scratch folders for tests: created beside the test executable (never in
 // the temp folder) and removed with everything in them.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // Folder of the running test executable, with a trailing backslash.
@@ -28,4 +30,20 @@ struct ScratchDir {
     ~ScratchDir() { RemoveTree(path); }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
+};
+
+// Keeps writers out of a file while it lives. A read-only attribute alone
+// does not stop them when Wine runs as root.
+struct WriteBlocker {
+    HANDLE file;
+    explicit WriteBlocker(const std::wstring& path)
+        : file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL))
+    {
+    }
+    ~WriteBlocker()
+    {
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    }
+    WriteBlocker(const WriteBlocker&) = delete;
+    WriteBlocker& operator=(const WriteBlocker&) = delete;
 };

@@ -103,22 +103,6 @@ void touchLater(const std::wstring& path)
     CloseHandle(file);
 }
 
-// Keeps writers out of a file while it lives. A read-only attribute alone
-// does not stop them when Wine runs as root.
-struct WriteBlocker {
-    HANDLE file;
-    explicit WriteBlocker(const std::wstring& path)
-        : file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL))
-    {
-    }
-    ~WriteBlocker()
-    {
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
-    WriteBlocker(const WriteBlocker&) = delete;
-    WriteBlocker& operator=(const WriteBlocker&) = delete;
-};
-
 class SettingsLoad : public ::testing::Test {
 protected:
     std::unique_ptr<ScratchDir> dir;
