@@ -12,6 +12,7 @@
 
 #include "support/box_watcher.h"
 #include "support/plugin.h"
+#include "support/ini_text.h"
 #include "support/scratch.h"
 
 namespace {
@@ -84,54 +85,9 @@ const wchar_t* const kKeys[] = {
 };
 const size_t kKeyCount = sizeof kKeys / sizeof kKeys[0];
 
-bool isUtf16(const std::string& bytes)
-{
-    return bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE;
-}
-
 bool startsWith(const std::wstring& line, const std::wstring& prefix)
 {
     return line.compare(0, prefix.size(), prefix) == 0;
-}
-
-std::string utf16Bytes(const std::wstring& text)
-{
-    std::string bytes = "\xFF\xFE";
-    bytes.append((const char*)text.data(), text.size() * sizeof(wchar_t));
-    return bytes;
-}
-
-std::vector<std::wstring> fileLines(const std::wstring& path)
-{
-    std::string bytes;
-    std::vector<std::wstring> lines;
-    if (!ReadFileBytes(path, &bytes)) return lines;
-    std::wstring text;
-    if (isUtf16(bytes)) {
-        text.assign((const wchar_t*)(bytes.data() + 2), (bytes.size() - 2) / 2);
-    } else {
-        text.resize(bytes.size());
-        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size());
-        text.resize(n > 0 ? n : 0);
-    }
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find(L'\n', at);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-        at = end + 1;
-    }
-    return lines;
-}
-
-std::wstring valueInFile(const std::wstring& path, const std::wstring& key)
-{
-    for (const std::wstring& line : fileLines(path)) {
-        if (startsWith(line, key + L"=")) return line.substr(key.size() + 1);
-    }
-    return L"<missing>";
 }
 
 bool lastWriteTime(const std::wstring& path, FILETIME* written)
@@ -208,9 +164,9 @@ TEST_F(SettingsLifecycle, FirstRequestCreatesAUnicodeFileWithEveryKey)
     request();
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(ini, &bytes));
-    EXPECT_TRUE(isUtf16(bytes)) << "a new settings file is UTF-16LE with a byte-order mark";
+    EXPECT_TRUE(IsUtf16(bytes)) << "a new settings file is UTF-16LE with a byte-order mark";
 
-    std::vector<std::wstring> lines = fileLines(ini);
+    std::vector<std::wstring> lines = IniFileLines(ini);
     ASSERT_EQ(lines.size(), kKeyCount + 2);
     EXPECT_EQ(lines[0], L"[vistrel]");
     EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
@@ -218,11 +174,11 @@ TEST_F(SettingsLifecycle, FirstRequestCreatesAUnicodeFileWithEveryKey)
         std::wstring key = kKeys[i];
         EXPECT_TRUE(startsWith(lines[i + 2], key + L"=")) << "line " << i + 2;
     }
-    EXPECT_EQ(valueInFile(ini, L"ffmpegPath (chars)"), dir->path + L"bin\\ffmpeg\\ffmpeg.exe");
-    EXPECT_EQ(valueInFile(ini, L"irfanviewPath (chars)"), dir->path + L"bin\\IrfanView_64\\i_view64.exe");
-    EXPECT_EQ(valueInFile(ini, L"Comics extension list (chars)"), L"cbr, cbz");
-    EXPECT_EQ(valueInFile(ini, L"PercentPosition (double)"), L"17.4");
-    EXPECT_EQ(valueInFile(ini, L"Debug (bool)"), L"0");
+    EXPECT_EQ(IniValueInFile(ini, L"ffmpegPath (chars)"), dir->path + L"bin\\ffmpeg\\ffmpeg.exe");
+    EXPECT_EQ(IniValueInFile(ini, L"irfanviewPath (chars)"), dir->path + L"bin\\IrfanView_64\\i_view64.exe");
+    EXPECT_EQ(IniValueInFile(ini, L"Comics extension list (chars)"), L"cbr, cbz");
+    EXPECT_EQ(IniValueInFile(ini, L"PercentPosition (double)"), L"17.4");
+    EXPECT_EQ(IniValueInFile(ini, L"Debug (bool)"), L"0");
     EXPECT_TRUE(watcher.boxes().empty());
 }
 
@@ -249,7 +205,7 @@ TEST_F(SettingsLifecycle, UserEditIsLoadedAndMissingKeysComeBack)
 {
     settle();
     std::vector<std::wstring> kept;
-    for (const std::wstring& line : fileLines(ini)) {
+    for (const std::wstring& line : IniFileLines(ini)) {
         if (startsWith(line, L"FontColor (chars)=")) continue; // the user deletes a key
         if (startsWith(line, L"FontSize (int)=")) {
             kept.push_back(L"FontSize (int)=30");
@@ -259,13 +215,13 @@ TEST_F(SettingsLifecycle, UserEditIsLoadedAndMissingKeysComeBack)
             kept.push_back(line);
         }
     }
-    writeAsUser(ini, utf16Bytes(joinLines(kept)));
+    writeAsUser(ini, Utf16Bytes(joinLines(kept)));
 
     request();
-    EXPECT_EQ(valueInFile(ini, L"FontColor (chars)"), L"dddddd");
-    EXPECT_EQ(valueInFile(ini, L"AudioColorLeft (chars)"), L"7fffbe");
-    EXPECT_EQ(valueInFile(ini, L"FontSize (int)"), L"30");
-    EXPECT_EQ(fileLines(ini).size(), kKeyCount + 2);
+    EXPECT_EQ(IniValueInFile(ini, L"FontColor (chars)"), L"dddddd");
+    EXPECT_EQ(IniValueInFile(ini, L"AudioColorLeft (chars)"), L"7fffbe");
+    EXPECT_EQ(IniValueInFile(ini, L"FontSize (int)"), L"30");
+    EXPECT_EQ(IniFileLines(ini).size(), kKeyCount + 2);
 }
 
 TEST_F(SettingsLifecycle, OldVersionGetsTheBuiltInListsOnce)
@@ -274,28 +230,28 @@ TEST_F(SettingsLifecycle, OldVersionGetsTheBuiltInListsOnce)
     std::wstring text = L"[vistrel]\r\n" + std::wstring(kVersionKey) +
                         L"=20210400\r\nVideos extension list (chars)=xyz\r\nAlbums extension list (chars)=zip\r\n"
                         L"FontSize (int)=30\r\n";
-    writeAsUser(ini, utf16Bytes(text));
+    writeAsUser(ini, Utf16Bytes(text));
     request();
-    EXPECT_EQ(valueInFile(ini, kVersionKey), L"20210405");
-    EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)").substr(0, 14), L"3g2, 3gp, 4xm,");
-    EXPECT_EQ(valueInFile(ini, L"Albums extension list (chars)"), L"apk, epub, jar, rar, waz, zip");
-    EXPECT_EQ(valueInFile(ini, L"FontSize (int)"), L"30");
+    EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405");
+    EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)").substr(0, 14), L"3g2, 3gp, 4xm,");
+    EXPECT_EQ(IniValueInFile(ini, L"Albums extension list (chars)"), L"apk, epub, jar, rar, waz, zip");
+    EXPECT_EQ(IniValueInFile(ini, L"FontSize (int)"), L"30");
 
     // The version is current now: the user's lists stay.
     settle();
-    std::vector<std::wstring> lines = fileLines(ini);
+    std::vector<std::wstring> lines = IniFileLines(ini);
     for (std::wstring& line : lines) {
         if (startsWith(line, L"Videos extension list (chars)=")) line = L"Videos extension list (chars)=xyz";
     }
-    writeAsUser(ini, utf16Bytes(joinLines(lines)));
+    writeAsUser(ini, Utf16Bytes(joinLines(lines)));
     settle();
-    EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)"), L"xyz");
+    EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)"), L"xyz");
 }
 
 TEST_F(SettingsLifecycle, ReadOnlyFileIsNeverWritten)
 {
     std::wstring text = L"[vistrel]\r\n" + std::wstring(kVersionKey) + L"=20210400\r\nFontSize (int)=\r\n";
-    ASSERT_TRUE(WriteFileBytes(ini, utf16Bytes(text)));
+    ASSERT_TRUE(WriteFileBytes(ini, Utf16Bytes(text)));
     ASSERT_TRUE(SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY));
     WriteBlocker blocker(ini);
     ASSERT_NE(blocker.file, INVALID_HANDLE_VALUE);
@@ -311,12 +267,12 @@ TEST_F(SettingsLifecycle, ReadOnlyFileIsNeverWritten)
 TEST_F(SettingsLifecycle, ReminderWhileStreamRefreshIsForced)
 {
     settle();
-    std::vector<std::wstring> lines = fileLines(ini);
+    std::vector<std::wstring> lines = IniFileLines(ini);
     for (std::wstring& line : lines) {
         if (line == L"ADS (bool)=0") line = L"ADS (bool)=1";
         if (line == L"ADS force refresh (bool)=0") line = L"ADS force refresh (bool)=1";
     }
-    writeAsUser(ini, utf16Bytes(joinLines(lines)));
+    writeAsUser(ini, Utf16Bytes(joinLines(lines)));
     request();
     request(); // unchanged file: no second reminder
     std::vector<SeenBox> boxes = watcher.boxes();
@@ -335,10 +291,10 @@ TEST_F(SettingsLifecycle, PluginInAFolderBeyondTheAnsiCodePage)
         settle();
         std::string bytes;
         ASSERT_TRUE(ReadFileBytes(ini, &bytes)) << label;
-        EXPECT_TRUE(isUtf16(bytes)) << label;
-        EXPECT_EQ(valueInFile(ini, L"ffprobePath (chars)"), dir->path + L"bin\\ffmpeg\\ffprobe.exe") << label;
-        EXPECT_EQ(valueInFile(ini, kVersionKey), L"20210405") << label;
-        EXPECT_EQ(fileLines(ini).size(), kKeyCount + 2) << label;
+        EXPECT_TRUE(IsUtf16(bytes)) << label;
+        EXPECT_EQ(IniValueInFile(ini, L"ffprobePath (chars)"), dir->path + L"bin\\ffmpeg\\ffprobe.exe") << label;
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(IniFileLines(ini).size(), kKeyCount + 2) << label;
         EXPECT_TRUE(watcher.boxes().empty()) << label;
     }
 }

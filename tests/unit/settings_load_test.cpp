@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "box_recorder.h"
+#include "support/ini_text.h"
 #include "support/scratch.h"
 #include "settings/extensions.h"
 #include "settings/settings.h"
@@ -24,53 +25,6 @@ const wchar_t kReminder[] =
     L"DEBUG WCHAR*: 'Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be used "
     L"temporary for debugging purpose only. You should disable it once you are done refreshing.'";
 const wchar_t kCannotWork[] = L"This plugin cannot and will not work without it.";
-
-std::string utf16Bytes(const std::wstring& text)
-{
-    std::string bytes = "\xFF\xFE";
-    bytes.append((const char*)text.data(), text.size() * sizeof(wchar_t));
-    return bytes;
-}
-
-bool isUtf16(const std::string& bytes)
-{
-    return bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE;
-}
-
-std::wstring fileText(const std::wstring& path)
-{
-    std::string bytes;
-    if (!ReadFileBytes(path, &bytes)) return L"";
-    if (isUtf16(bytes)) return std::wstring((const wchar_t*)(bytes.data() + 2), (bytes.size() - 2) / 2);
-    std::wstring text(bytes.size(), L'\0');
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size());
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
-
-std::vector<std::wstring> fileLines(const std::wstring& path)
-{
-    std::vector<std::wstring> lines;
-    std::wstring text = fileText(path);
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find(L'\n', at);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (!line.empty()) lines.push_back(line);
-        at = end + 1;
-    }
-    return lines;
-}
-
-std::wstring valueInFile(const std::wstring& path, const std::wstring& key)
-{
-    for (const std::wstring& line : fileLines(path)) {
-        if (line.compare(0, key.size() + 1, key + L"=") == 0) return line.substr(key.size() + 1);
-    }
-    return L"<missing>";
-}
 
 // What a load must leave in the file for a key with the built-in default.
 std::wstring expectedDefault(const SettingKey& key, const std::wstring& folder)
@@ -127,7 +81,7 @@ protected:
     }
     void writeIni(const std::wstring& body)
     {
-        ASSERT_TRUE(WriteFileBytes(ini, utf16Bytes(L"[vistrel]\r\n" + body)));
+        ASSERT_TRUE(WriteFileBytes(ini, Utf16Bytes(L"[vistrel]\r\n" + body)));
         touchLater(ini);
     }
     // A user's edit: one key set to a value, or removed with `remove`.
@@ -145,9 +99,9 @@ TEST_F(SettingsLoad, FirstCallCreatesAUnicodeFileWithEveryKeyInOrder)
     ASSERT_EQ(IniFileOp(), 2);
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(ini, &bytes));
-    EXPECT_TRUE(isUtf16(bytes));
+    EXPECT_TRUE(IsUtf16(bytes));
 
-    std::vector<std::wstring> lines = fileLines(ini);
+    std::vector<std::wstring> lines = IniFileLines(ini);
     ASSERT_EQ(lines.size(), (size_t)kSettingKeyCount + 2);
     EXPECT_EQ(lines[0], L"[vistrel]");
     EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
@@ -193,10 +147,10 @@ TEST_F(SettingsLoad, UserEditReloadsEveryKey)
     ASSERT_EQ(IniFileOp(), 2);
     EXPECT_EQ(gFontSize, 20);
     EXPECT_FALSE(bDebug);
-    EXPECT_EQ(valueInFile(ini, L"Debug (bool)"), L"0"); // written back
+    EXPECT_EQ(IniValueInFile(ini, L"Debug (bool)"), L"0"); // written back
     EXPECT_EQ(ClassifyMediaKind(L"mkv"), kMediaVideo);
     EXPECT_EQ(ClassifyMediaKind(L"avi"), kMediaNone); // a user's list is kept
-    EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)"), L"mkv");
+    EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)"), L"mkv");
 
     editKey(L"Debug (bool)", L"1");
     ASSERT_EQ(IniFileOp(), 2);
@@ -228,19 +182,19 @@ TEST_F(SettingsLoad, OldVersionReplacesTheListsOnce)
             EXPECT_EQ(gVideoExtensions.count, 96) << label;
             EXPECT_EQ(ClassifyMediaKind(L"xyz"), kMediaNone) << label;
             EXPECT_STREQ(szListerExclusionList, L"djvu, pdf");
-            EXPECT_EQ(valueInFile(ini, L"Lister extension exclusion(!) list (chars)"), L"djvu, pdf") << label;
-            EXPECT_EQ(valueInFile(ini, L"Videos extension list (chars)").substr(0, 9), L"3g2, 3gp,") << label;
+            EXPECT_EQ(IniValueInFile(ini, L"Lister extension exclusion(!) list (chars)"), L"djvu, pdf") << label;
+            EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)").substr(0, 9), L"3g2, 3gp,") << label;
         } else {
             EXPECT_EQ(gVideoExtensions.count, 1) << label;
             EXPECT_EQ(ClassifyMediaKind(L"xyz"), kMediaVideo) << label;
             // "NULL": nothing excluded, and the file keeps the sentinel.
             EXPECT_EQ(gListerExcludedExtensions.count, 0) << label;
             EXPECT_EQ(ClassifyListerMediaKind(L"pdf"), kMediaImage) << label;
-            EXPECT_EQ(valueInFile(ini, L"Lister extension exclusion(!) list (chars)"), L"NULL") << label;
+            EXPECT_EQ(IniValueInFile(ini, L"Lister extension exclusion(!) list (chars)"), L"NULL") << label;
         }
         // Other keys are never forced.
         EXPECT_STREQ(szFontColor, L"abcdef") << label;
-        EXPECT_EQ(valueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405") << label;
 
         // Once upgraded, a user's new list stays.
         editKey(L"Videos extension list (chars)", L"abc");
@@ -356,7 +310,7 @@ TEST_F(SettingsLoad, ExistingAnsiFileKeepsItsEncoding)
     EXPECT_STREQ(szFontColor, L"abcdef");
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(ini, &bytes));
-    EXPECT_FALSE(isUtf16(bytes));
+    EXPECT_FALSE(IsUtf16(bytes));
     EXPECT_NE(bytes.find("Debug (bool)=0"), std::string::npos);
 }
 
@@ -368,7 +322,7 @@ TEST_F(SettingsLoad, FoldersBeyondTheAnsiCodePage)
         ASSERT_EQ(IniFileOp(), 2) << label;
         EXPECT_EQ(std::wstring(SettingsFilePathForTests()), ini) << label;
         EXPECT_EQ(std::wstring(szFfmpegPath), folder + L"bin\\ffmpeg\\ffmpeg.exe") << label;
-        EXPECT_EQ(valueInFile(ini, L"ffplayPath (chars)"), folder + L"bin\\ffmpeg\\ffplay.exe") << label;
+        EXPECT_EQ(IniValueInFile(ini, L"ffplayPath (chars)"), folder + L"bin\\ffmpeg\\ffplay.exe") << label;
         // Values written by the user in any script come back intact.
         editKey(L"AudioColorLeft (chars)", L"цвет");
         ASSERT_EQ(IniFileOp(), 2) << label;
@@ -394,7 +348,7 @@ TEST_F(SettingsLoad, FolderTooLongForTheToolPaths)
     ASSERT_EQ(IniFileOp(), 2);
     EXPECT_STREQ(szFfmpegPath, L"");
     EXPECT_STREQ(szIrfanviewPath, L"");
-    EXPECT_EQ(valueInFile(deep + L"vistrel.ini", L"ffmpegPath (chars)"), deep + L"bin\\ffmpeg\\ffmpeg.exe");
+    EXPECT_EQ(IniValueInFile(deep + L"vistrel.ini", L"ffmpegPath (chars)"), deep + L"bin\\ffmpeg\\ffmpeg.exe");
     EXPECT_STREQ(szFontColor, L"dddddd");
 }
 

@@ -6,57 +6,19 @@
 
 #include <string>
 
+#include "support/ini_text.h"
 #include "support/scratch.h"
 #include "settings/settings.h"
 #include "settings/settings_readers.h"
 
 namespace {
 
-std::string utf16Bytes(const std::wstring& text)
-{
-    std::string bytes = "\xFF\xFE";
-    bytes.append((const char*)text.data(), text.size() * sizeof(wchar_t));
-    return bytes;
-}
-
-// The file's text, whatever encoding the profile functions chose.
-std::wstring fileText(const std::wstring& path)
-{
-    std::string bytes;
-    if (!ReadFileBytes(path, &bytes)) return L"<unreadable>";
-    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
-        return std::wstring((const wchar_t*)(bytes.data() + 2), (bytes.size() - 2) / sizeof(wchar_t));
-    }
-    std::wstring text(bytes.size(), L'\0');
-    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &text[0], (int)text.size());
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
-
-// The value of `key` as the file holds it, read without the profile API;
-// "<missing>" when the key has no line.
-std::wstring valueInFile(const std::wstring& path, const std::wstring& key)
-{
-    std::wstring text = fileText(path);
-    std::wstring prefix = key + L"=";
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find(L'\n', at);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == L'\r') line.pop_back();
-        if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
-        at = end + 1;
-    }
-    return L"<missing>";
-}
-
 class SettingsReaders : public ::testing::Test {
 protected:
     ScratchDir dir{L"readers"};
     std::wstring ini = dir.path + L"test.ini";
 
-    void writeIni(const std::wstring& body) { ASSERT_TRUE(WriteFileBytes(ini, utf16Bytes(L"[vistrel]\r\n" + body))); }
+    void writeIni(const std::wstring& body) { ASSERT_TRUE(WriteFileBytes(ini, Utf16Bytes(L"[vistrel]\r\n" + body))); }
 };
 
 } // namespace
@@ -104,7 +66,7 @@ TEST_F(SettingsReaders, NumbersParseLikeTheCRuntime)
         EXPECT_EQ(IniReadInt(ini.c_str(), L"i (int)", L"7"), c.number) << label;
         EXPECT_DOUBLE_EQ(IniReadDouble(ini.c_str(), L"d (double)", L"7", false), c.real) << label;
         // A value that is present, however odd, stays as the user wrote it.
-        EXPECT_EQ(valueInFile(ini, L"b (bool)"), c.text) << label;
+        EXPECT_EQ(IniValueInFile(ini, L"b (bool)"), c.text) << label;
     }
 }
 
@@ -118,10 +80,10 @@ TEST_F(SettingsReaders, MissingOrEmptyValueTakesTheDefaultAndWritesItBack)
     IniReadChars(ini.c_str(), L"c (chars)", L"7fffbe", text, kSettingsChars, false);
     EXPECT_STREQ(text, L"7fffbe");
 
-    EXPECT_EQ(valueInFile(ini, L"b (bool)"), L"1");
-    EXPECT_EQ(valueInFile(ini, L"i (int)"), L"250");
-    EXPECT_EQ(valueInFile(ini, L"d (double)"), L"17.4");
-    EXPECT_EQ(valueInFile(ini, L"c (chars)"), L"7fffbe");
+    EXPECT_EQ(IniValueInFile(ini, L"b (bool)"), L"1");
+    EXPECT_EQ(IniValueInFile(ini, L"i (int)"), L"250");
+    EXPECT_EQ(IniValueInFile(ini, L"d (double)"), L"17.4");
+    EXPECT_EQ(IniValueInFile(ini, L"c (chars)"), L"7fffbe");
 }
 
 TEST_F(SettingsReaders, ForcedDefaultReplacesTheFileValue)
@@ -132,9 +94,9 @@ TEST_F(SettingsReaders, ForcedDefaultReplacesTheFileValue)
     wchar_t text[kSettingsChars];
     IniReadChars(ini.c_str(), L"c (chars)", L"cbr, cbz", text, kSettingsChars, true);
     EXPECT_STREQ(text, L"cbr, cbz");
-    EXPECT_EQ(valueInFile(ini, L"b (bool)"), L"1");
-    EXPECT_EQ(valueInFile(ini, L"d (double)"), L"2.00");
-    EXPECT_EQ(valueInFile(ini, L"c (chars)"), L"cbr, cbz");
+    EXPECT_EQ(IniValueInFile(ini, L"b (bool)"), L"1");
+    EXPECT_EQ(IniValueInFile(ini, L"d (double)"), L"2.00");
+    EXPECT_EQ(IniValueInFile(ini, L"c (chars)"), L"cbr, cbz");
 
     // Even "NULL" gives way when forced.
     writeIni(L"c (chars)=NULL\r\n");
@@ -162,7 +124,7 @@ TEST_F(SettingsReaders, TextValues)
         IniReadChars(ini.c_str(), L"c (chars)", L"default", text, kSettingsChars, false);
         std::string label = ::testing::PrintToString(std::wstring(c.inFile));
         EXPECT_STREQ(text, c.expected) << label;
-        EXPECT_EQ(valueInFile(ini, L"c (chars)"), c.fileAfter) << label;
+        EXPECT_EQ(IniValueInFile(ini, L"c (chars)"), c.fileAfter) << label;
     }
 }
 
@@ -182,14 +144,14 @@ TEST_F(SettingsReaders, ValuesTooLongForTheirVariable)
     wcscpy(path, L"stale");
     IniReadChars(ini.c_str(), L"p (chars)", L"C:\\x.exe", path, kSettingsPathChars, false);
     EXPECT_STREQ(path, L"");
-    EXPECT_EQ(valueInFile(ini, L"p (chars)"), tooLong);
+    EXPECT_EQ(IniValueInFile(ini, L"p (chars)"), tooLong);
 
     // A default that does not fit is written back but refused as well.
     writeIni(L"");
     wcscpy(path, L"stale");
     IniReadChars(ini.c_str(), L"p (chars)", tooLong.c_str(), path, kSettingsPathChars, false);
     EXPECT_STREQ(path, L"");
-    EXPECT_EQ(valueInFile(ini, L"p (chars)"), tooLong);
+    EXPECT_EQ(IniValueInFile(ini, L"p (chars)"), tooLong);
 
     // Long values of ordinary keys end where the read buffer ends.
     std::wstring huge(6000, L'v');
