@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/file_info.h"
 #include "plugin/jpeg_bitmap.h"
 #include "plugin/jpeg_decode.h"
 #include "plugin/jpeg_guard.h"
@@ -222,13 +223,6 @@ std::wstring scratchFolder()
     return dir;
 }
 
-long long fileSize(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
-}
-
 struct Case {
     std::wstring label;
     std::wstring path;
@@ -296,7 +290,7 @@ int main(int argc, char** argv)
             // Where the thumbnail's time goes, from the CPU means.
             printf("%-28s file %.1f MB, start_decompress %.1f ms; thumb = entropy %.0f%% + transform and\n"
                    "%-28s upsampling of the used rows %.0f%% + DIB and halving %.0f%%\n",
-                   "", fileSize(c.path) / 1048576.0, scanMs, 100 * std::min(cpu[kEntropy], cpu[kDecode]) / cpu[kThumb], "",
+                   "", getFileSize64(c.path.c_str()) / 1048576.0, scanMs, 100 * std::min(cpu[kEntropy], cpu[kDecode]) / cpu[kThumb], "",
                    100 * std::max(0.0, cpu[kDecode] - cpu[kEntropy]) / cpu[kThumb],
                    100 * std::max(0.0, cpu[kThumb] - cpu[kDecode]) / cpu[kThumb]);
             if (c.checked) {

@@ -10,6 +10,7 @@
 
 #include "jpeg_samples_test.h"
 #include "plugin/jpeg_bitmap.h"
+#include "support/media.h"
 #include "support/scratch.h"
 
 namespace {
@@ -28,27 +29,6 @@ BitmapFacts factsOf(HBITMAP bitmap)
     facts.height = dib.dsBm.bmHeight;
     facts.dibSection = got == (int)sizeof dib;
     return facts;
-}
-
-// The bitmap's pixels as top-down BGR triples, through GetDIBits.
-std::vector<unsigned char> bgrOf(HBITMAP bitmap, int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
-    std::vector<unsigned char> padded(stride * height);
-    HDC screen = GetDC(NULL);
-    int rows = GetDIBits(screen, bitmap, 0, height, padded.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(NULL, screen);
-    std::vector<unsigned char> bgr;
-    if (rows != height) return bgr;
-    for (int y = 0; y < height; y++) bgr.insert(bgr.end(), &padded[stride * y], &padded[stride * y] + width * 3);
-    return bgr;
 }
 
 std::wstring writeJpeg(const ScratchDir& dir, const std::wstring& name, const JpegRecipe& recipe)
@@ -150,7 +130,9 @@ TEST(JpegBitmap, ColoursSurviveDecodingAndHalving)
         ASSERT_NE(nullptr, bitmap);
         BitmapFacts facts = factsOf(bitmap);
         EXPECT_EQ(c.halved, !facts.dibSection);
-        std::vector<unsigned char> bgr = bgrOf(bitmap, facts.width, facts.height);
+        BitmapPixels read;
+        ASSERT_TRUE(ReadBitmapPixels(bitmap, &read));
+        const std::vector<unsigned char>& bgr = read.bgr;
         ASSERT_EQ((size_t)facts.width * facts.height * 3, bgr.size());
         size_t grey = 0, white = 0;
         for (size_t i = 0; i < bgr.size(); i += 3) {
@@ -185,8 +167,9 @@ TEST(JpegBitmap, RedAndBlueKeepTheirPlacesThroughHalving)
         std::wstring path = writeJpeg(dir, std::to_wstring(size) + L".jpg", recipe);
         HBITMAP bitmap = makeThumbnailBitmap(path.c_str(), 50, 50);
         ASSERT_NE(nullptr, bitmap);
-        BitmapFacts facts = factsOf(bitmap);
-        std::vector<unsigned char> bgr = bgrOf(bitmap, facts.width, facts.height);
+        BitmapPixels read;
+        ASSERT_TRUE(ReadBitmapPixels(bitmap, &read));
+        const std::vector<unsigned char>& bgr = read.bgr;
         ASSERT_FALSE(bgr.empty());
         for (size_t i = 0; i < bgr.size(); i += 3) {
             ASSERT_NEAR(30, bgr[i], 4) << size << ": blue at pixel " << i / 3;

@@ -37,7 +37,9 @@ static void fillRow(const JpegRecipe& r, unsigned y, int components, unsigned ch
     }
 }
 
-std::string EncodeJpeg(const JpegRecipe& r)
+// The one compressor run behind both generators; `script`, when given,
+// replaces the default scans.
+static std::string encodeWith(const JpegRecipe& r, const std::vector<jpeg_scan_info>* script)
 {
     struct jpeg_compress_struct cinfo;
     JpegErrorManager errors;
@@ -72,6 +74,10 @@ std::string EncodeJpeg(const JpegRecipe& r)
         }
     }
     if (r.progressive) jpeg_simple_progression(&cinfo);
+    if (script) {
+        cinfo.scan_info = script->data();
+        cinfo.num_scans = (int)script->size();
+    }
     cinfo.arith_code = r.arithmetic;
     cinfo.restart_in_rows = r.restartRows;
     jpeg_start_compress(&cinfo, TRUE);
@@ -85,6 +91,11 @@ std::string EncodeJpeg(const JpegRecipe& r)
     jpeg_destroy_compress(&cinfo);
     free(output);
     return result;
+}
+
+std::string EncodeJpeg(const JpegRecipe& r)
+{
+    return encodeWith(r, NULL);
 }
 
 std::string WithDimensions(std::string jpeg, unsigned width, unsigned height)
@@ -123,42 +134,12 @@ std::string ManyScanJpeg(unsigned width, unsigned height, int scans)
     // every coefficient comes before its refinements: true by construction.
     script.resize(scans);
 
-    struct jpeg_compress_struct cinfo;
-    JpegErrorManager errors;
-    unsigned char* volatile output = NULL;
-    unsigned long size = 0;
-    std::string result;
-    std::vector<unsigned char> row(width);
     JpegRecipe recipe;
     recipe.width = width;
+    recipe.height = height;
     recipe.kind = JpegKind::Gray;
-    memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpegSilentErrors(&errors);
-    if (__builtin_setjmp(errors.recovery)) {
-        jpeg_destroy_compress(&cinfo);
-        free(output);
-        return std::string();
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, (unsigned char**)&output, &size);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = 1;
-    cinfo.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    cinfo.scan_info = script.data();
-    cinfo.num_scans = (int)script.size();
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        fillRow(recipe, cinfo.next_scanline, 1, row.data());
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    result.assign((const char*)output, size);
-    jpeg_destroy_compress(&cinfo);
-    free(output);
-    return result;
+    recipe.quality = 75; // the library's default
+    return encodeWith(recipe, &script);
 }
 
 bool DecodeFully(const std::string& bytes, DecodedJpeg* decoded)
@@ -234,11 +215,8 @@ ExpectedPicture ExpectedSelection(const DecodedJpeg& ref, unsigned boxWidth, uns
 
 static std::wstring folderBesideTestImages(const wchar_t* name)
 {
-    wchar_t unix[1024];
-    DWORD n = GetEnvironmentVariableW(L"VSL_TESTIMAGES", unix, 1024);
-    if (n == 0 || n >= 1024) return L"";
-    std::string narrow;
-    for (DWORD i = 0; i < n; i++) narrow += (char)unix[i];
+    std::string narrow = Utf8(EnvWide(L"VSL_TESTIMAGES"));
+    if (narrow.empty()) return L"";
     while (!narrow.empty() && narrow.back() == '/') narrow.pop_back();
     if (name) narrow = narrow.substr(0, narrow.find_last_of('/') + 1) + std::string(name, name + wcslen(name));
     std::wstring path = WinePathFromUnix(narrow);
