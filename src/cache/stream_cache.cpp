@@ -6,6 +6,7 @@
 
 #include "common/format.h"
 #include "common/messages.h"
+#include "plugin/file_info.h"
 #include "plugin/state.h"
 #include "settings/settings.h"
 
@@ -19,6 +20,9 @@ wchar_t gRealPath[kRealPathChars];
 
 static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
+static const wchar_t kTimeRestoreError[] =
+    L"\nWarning : Unexpected event: Could not set back original time for specified file (you probably need to "
+    L"restore it manually.. and contact author about this problem)!\n";
 
 // Times captured before a generator writes into the source's streams.
 static FILETIME gKeptCreation, gKeptAccess, gKeptWrite;
@@ -233,12 +237,7 @@ static int writeFileTimes(const wchar_t* path, const FILETIME* creation, const F
 int checkCachedThumbnail(bool forceRefresh)
 {
     if (forceRefresh) return kCacheMiss;
-    LARGE_INTEGER size;
-    HANDLE stream = CreateFileW(szFileThumbsOUT, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (stream == INVALID_HANDLE_VALUE) return kCacheMiss;
-    BOOL sized = GetFileSizeEx(stream, &size);
-    CloseHandle(stream);
-    if (!sized || size.QuadPart <= 0) return kCacheMiss;
+    if (getFileSize64(szFileThumbsOUT) <= 0) return kCacheMiss;
 
     if (!(bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes)) return kCacheHit;
 
@@ -289,14 +288,21 @@ fail:
 int probeStreamWritable()
 {
     FILETIME creation, access, write;
-    if (!readFileTimes(gRealPath, &creation, &access, &write)) return 0;
-    HANDLE stream = CreateFileW(szFileThumbsOUT, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                NULL);
-    if (stream == INVALID_HANDLE_VALUE) return 0;
+    HANDLE stream = INVALID_HANDLE_VALUE;
+    if (!readFileTimes(gRealPath, &creation, &access, &write)) goto fail;
+    stream = CreateFileW(szFileThumbsOUT, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (stream == INVALID_HANDLE_VALUE) goto fail;
     CloseHandle(stream);
-    // Creating a stream stamps the file's last-write time on NTFS.
-    writeFileTimes(gRealPath, &creation, &access, &write);
+    // Creating a stream stamps the file's last-write time on NTFS. The
+    // generator captures the times only after this, so a failure here
+    // would otherwise go unnoticed.
+    if (!writeFileTimes(gRealPath, &creation, &access, &write)) ErrorBox(gRealPath, kTimeRestoreError);
     return 1;
+fail:
+    restoreSourceAttributes();
+    gSavedAttributes = kNoSavedAttributes;
+    dropCache();
+    return 0;
 }
 
 int restoreSourceAttributes()
@@ -342,7 +348,6 @@ void writeStoredPosition()
 int restoreSourceTimes(const wchar_t* source)
 {
     if (writeFileTimes(source, &gKeptCreation, &gKeptAccess, &gKeptWrite)) return 1;
-    ErrorBox(source, L"\nWarning : Unexpected event: Could not set back original time for specified file (you probably "
-                     L"need to restore it manually.. and contact author about this problem)!\n");
+    ErrorBox(source, kTimeRestoreError);
     return 0;
 }

@@ -46,8 +46,9 @@ int checkCachedThumbnail(bool forceRefresh);
 int unlockSourceForWriting();
 // On a miss: can the thumbnail stream be written at all? Volumes without
 // named streams (FAT, exFAT, some shares) cannot; then the cache is dropped
-// for this request so the thumbnail is still made through a temporary file.
-// The source's times are put back after the try.
+// for this request (the read-only attribute put back first) so the
+// thumbnail is still made through a temporary file. The source's times are
+// put back after the try.
 int probeStreamWritable();
 // Puts the read-only attribute back; 0 (after telling the user) on failure.
 int restoreSourceAttributes();

@@ -103,14 +103,9 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     }
 
     if (!cacheHit) {
-        if (gUseADS && unlockSourceForWriting() && !probeStreamWritable()) {
-            // The stream cannot be written here: put the attribute back and
-            // make this thumbnail through a temporary file instead.
-            restoreSourceAttributes();
-            gSavedAttributes = kNoSavedAttributes;
-            gUseADS = false;
-            gADSFailed = true;
-        }
+        // Either step may drop the cache; the thumbnail is then made through
+        // a temporary file.
+        if (gUseADS && unlockSourceForWriting()) probeStreamWritable();
         if (!gUseADS && !makeTemporaryOutput(szFileThumbsOUT)) return NULL;
 
         if (gUseADS && bDebug) Beep(600, 1500);

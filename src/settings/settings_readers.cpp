@@ -25,6 +25,21 @@ void IniWrite(const wchar_t* iniPath, const wchar_t* key, const wchar_t* value)
     WritePrivateProfileStringW(kSettingsSection, key, value, iniPath);
 }
 
+// The default stands in when forced or when the file holds nothing; it is
+// written back so the user sees every key in the file.
+static void takeDefaultIfDue(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue,
+                             bool forceDefault, wchar_t* text)
+{
+    if (forceDefault) {
+        if (wcscmp(text, defaultValue) != 0) IniWrite(iniPath, key, defaultValue);
+    } else if (!text[0]) {
+        IniWrite(iniPath, key, defaultValue);
+    } else {
+        return;
+    }
+    CopyWide(text, kSettingsChars, defaultValue);
+}
+
 // Whole or nothing: a cut tool path could start another program than the
 // one the user named, and a cut filter would be silently different.
 void IniReadChars(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue,
@@ -32,36 +47,20 @@ void IniReadChars(const wchar_t* iniPath, const wchar_t* key, const wchar_t* def
 {
     wchar_t text[kSettingsChars];
     IniReadRaw(iniPath, key, text);
-    if (forceDefault) {
-        if (wcscmp(text, defaultValue) != 0) IniWrite(iniPath, key, defaultValue);
-        CopyWide(target, capacity, defaultValue);
-        return;
-    }
-    if (wcscmp(text, L"NULL") == 0) {
+    if (!forceDefault && wcscmp(text, L"NULL") == 0) {
         target[0] = 0;
         return;
     }
-    if (!text[0]) {
-        IniWrite(iniPath, key, defaultValue);
-        CopyWide(target, capacity, defaultValue);
-        return;
-    }
+    takeDefaultIfDue(iniPath, key, defaultValue, forceDefault, text);
     CopyWide(target, capacity, text);
 }
 
-// Text that decides a switch or a number: the default when forced or when
-// the file holds nothing (then the default is written back).
+// Text that decides a switch or a number.
 static void readNumberText(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue,
                            bool forceDefault, wchar_t* text)
 {
     IniReadRaw(iniPath, key, text);
-    if (forceDefault) {
-        if (wcscmp(text, defaultValue) != 0) IniWrite(iniPath, key, defaultValue);
-        CopyWide(text, kSettingsChars, defaultValue);
-    } else if (!text[0]) {
-        IniWrite(iniPath, key, defaultValue);
-        CopyWide(text, kSettingsChars, defaultValue);
-    }
+    takeDefaultIfDue(iniPath, key, defaultValue, forceDefault, text);
 }
 
 static bool isDigit(wchar_t c)
