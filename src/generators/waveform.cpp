@@ -9,6 +9,7 @@
 #include "common/messages.h"
 #include "generators/waveform_commands.h"
 #include "plugin/file_info.h"
+#include "plugin/pipeline.h"
 #include "plugin/state.h"
 #include "settings/settings.h"
 #include "tools/runner.h"
@@ -26,16 +27,12 @@ static bool runWriting(bool built, const wchar_t* command, const wchar_t* file)
 // names are "".
 static bool makeFadeFiles(wchar_t* fadeOutFile, wchar_t* mergedFile)
 {
-    wchar_t folder[MAX_PATH];
-    fadeOutFile[0] = 0;
     mergedFile[0] = 0;
-    DWORD n = GetTempPathW(259, folder);
-    if (n == 0 || n >= 259) return false;
-    if (!GetTempFileNameW(folder, L"vsl", 0, fadeOutFile)) {
+    if (!makeTemporaryOutput(fadeOutFile)) {
         fadeOutFile[0] = 0;
         return false;
     }
-    if (!GetTempFileNameW(folder, L"vsl", 0, mergedFile)) {
+    if (!makeTemporaryOutput(mergedFile)) {
         DeleteFileW(fadeOutFile);
         fadeOutFile[0] = 0;
         mergedFile[0] = 0;
@@ -90,8 +87,8 @@ static void stackOverPanes(const WaveformLayout* layout, const wchar_t* waveform
 
 void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* waveformImageFile)
 {
-    wchar_t szFadeOutFile[MAX_PATH];
-    wchar_t szMergedFile[MAX_PATH];
+    wchar_t szFadeOutFile[kThumbOutChars];
+    wchar_t szMergedFile[kThumbOutChars];
     wchar_t szCommand[kWaveformCommandChars];
     WaveformLayout layout;
     bool panesMade = false;

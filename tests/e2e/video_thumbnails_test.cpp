@@ -19,14 +19,6 @@ namespace {
 
 const unsigned kRed = 0xff2020, kBlue = 0x2020ff, kGreen = 0x20ff20, kMagenta = 0xff20ff, kTeal = 0x008080;
 
-std::string Utf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
-    return out;
-}
-
 // Mean absolute difference of two same-sized bitmaps over a rectangle
 // given in fractions of their size.
 double RegionDifference(const BitmapPixels& a, const BitmapPixels& b, double x, double y, double w, double h)
@@ -74,14 +66,8 @@ struct VideoThumbnails : ::testing::Test {
     }
     void expectNoTemporaryFiles()
     {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((temp.path + L"*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return;
-        do {
-            std::wstring name = found.cFileName;
-            if (name != L"." && name != L"..") ADD_FAILURE() << "temporary file left: " << Utf8(name);
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        for (const std::wstring& name : FolderEntries(temp.path))
+            ADD_FAILURE() << "temporary file left: " << Utf8(name);
     }
 };
 

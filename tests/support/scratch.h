@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <set>
 #include <string>
 
 // Folder of the running test executable, with a trailing backslash.
@@ -16,6 +17,9 @@ bool RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool FileExists(const std::wstring& path);
+// Names in a folder (trailing backslash), "." and ".." left out; empty when
+// the folder cannot be listed.
+std::set<std::wstring> FolderEntries(const std::wstring& folder);
 // Converts a Unix path (as scripts and CMake know it) to the Wine path Z:\...
 std::wstring WinePathFromUnix(const std::string& unixPath);
 // UTF-8 form of a wide text, for messages and logs.

@@ -20,29 +20,15 @@ static std::wstring tempFolder()
     return (n > 0 && n <= MAX_PATH) ? std::wstring(path, n) : std::wstring();
 }
 
-static std::set<std::wstring> listFolder(const std::wstring& folder)
-{
-    std::set<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.insert(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
-}
-
 class TempFolderGuard : public ::testing::EmptyTestEventListener {
     std::wstring folder_ = tempFolder();
     std::set<std::wstring> before_;
 
-    void OnTestStart(const ::testing::TestInfo&) override { before_ = listFolder(folder_); }
+    void OnTestStart(const ::testing::TestInfo&) override { before_ = FolderEntries(folder_); }
 
     void OnTestEnd(const ::testing::TestInfo&) override
     {
-        for (const std::wstring& name : listFolder(folder_)) {
+        for (const std::wstring& name : FolderEntries(folder_)) {
             if (before_.count(name)) continue;
             ADD_FAILURE() << "left in the temp folder: " << Utf8(name);
             std::wstring path = folder_ + name;

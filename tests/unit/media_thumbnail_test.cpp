@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,20 +29,6 @@ bool Contains(const std::string& text, const std::string& part)
 void SetEnv(const wchar_t* name, const std::wstring& value)
 {
     SetEnvironmentVariableW(name, value.empty() ? NULL : value.c_str());
-}
-
-std::vector<std::wstring> FilesIn(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
 }
 
 struct MediaThumbnailFlow : ::testing::Test {
@@ -108,8 +95,8 @@ struct MediaThumbnailFlow : ::testing::Test {
     }
     void expectNoTemporaryFiles() const
     {
-        std::vector<std::wstring> left = FilesIn(temp);
-        EXPECT_TRUE(left.empty()) << "left in the temporary folder: " << Utf8(left.empty() ? L"" : left[0]);
+        std::set<std::wstring> left = FolderEntries(temp);
+        EXPECT_TRUE(left.empty()) << "left in the temporary folder: " << Utf8(left.empty() ? L"" : *left.begin());
     }
 };
 

@@ -20,19 +20,6 @@
 
 namespace {
 
-// Started with VSL_FAKE_FFMPEG_LOG set, this program is a stand-in ffmpeg
-// and ends before any test runs: it appends its command line to that log
-// and writes the same line into the file named last, as ffmpeg writes its
-// picture there. A command that contains VSL_FAKE_FFMPEG_FAIL writes
-// nothing; with VSL_FAKE_FFMPEG_EMPTIES set it also empties that file, as
-// ffmpeg does when it fails after opening its output.
-std::wstring EnvText(const wchar_t* name)
-{
-    static wchar_t value[32768];
-    DWORD n = GetEnvironmentVariableW(name, value, 32768);
-    return (n > 0 && n < 32768) ? std::wstring(value, n) : std::wstring();
-}
-
 // OPEN_ALWAYS appends, CREATE_ALWAYS replaces.
 void WriteUtf8(const std::wstring& path, DWORD disposition, const std::wstring& text)
 {
@@ -47,9 +34,15 @@ void WriteUtf8(const std::wstring& path, DWORD disposition, const std::wstring& 
     CloseHandle(file);
 }
 
+// Started with VSL_FAKE_FFMPEG_LOG set, this program is a stand-in ffmpeg
+// and ends before any test runs: it appends its command line to that log
+// and writes the same line into the file named last, as ffmpeg writes its
+// picture there. A command that contains VSL_FAKE_FFMPEG_FAIL writes
+// nothing; with VSL_FAKE_FFMPEG_EMPTIES set it also empties that file, as
+// ffmpeg does when it fails after opening its output.
 bool ActAsFakeFfmpegWhenAsked()
 {
-    std::wstring log = EnvText(L"VSL_FAKE_FFMPEG_LOG");
+    std::wstring log = EnvWide(L"VSL_FAKE_FFMPEG_LOG");
     if (log.empty()) return false;
     std::wstring commandLine = GetCommandLineW();
     WriteUtf8(log, OPEN_ALWAYS, commandLine + L"\n");
@@ -57,11 +50,11 @@ bool ActAsFakeFfmpegWhenAsked()
     wchar_t** argv = CommandLineToArgvW(commandLine.c_str(), &count);
     std::wstring output = (argv && count > 1) ? argv[count - 1] : L"";
     if (argv) LocalFree(argv);
-    std::wstring failOn = EnvText(L"VSL_FAKE_FFMPEG_FAIL");
+    std::wstring failOn = EnvWide(L"VSL_FAKE_FFMPEG_FAIL");
     bool fails = !failOn.empty() && commandLine.find(failOn) != std::wstring::npos;
     if (!fails) {
         WriteUtf8(output, CREATE_ALWAYS, commandLine);
-    } else if (!EnvText(L"VSL_FAKE_FFMPEG_EMPTIES").empty()) {
+    } else if (!EnvWide(L"VSL_FAKE_FFMPEG_EMPTIES").empty()) {
         WriteUtf8(output, CREATE_ALWAYS, L"");
     }
     ExitProcess(0);
