@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/box_watcher.h"
+#include "support/file_times.h"
 #include "support/media.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
@@ -18,41 +19,9 @@ namespace {
 // lost its 100 ns digits shows.
 FILETIME oldTime()
 {
-    SYSTEMTIME st = {2021, 5, 2, 4, 3, 2, 1, 0};
-    FILETIME ft;
-    SystemTimeToFileTime(&st, &ft);
-    ULARGE_INTEGER t;
-    t.LowPart = ft.dwLowDateTime;
-    t.HighPart = ft.dwHighDateTime;
-    t.QuadPart += 1234567; // .1234567 s
-    ft.dwLowDateTime = t.LowPart;
-    ft.dwHighDateTime = t.HighPart;
-    return ft;
+    return MakeFileTime(2021, 5, 4, 3, 2, 1, 1234567); // .1234567 s
 }
 const wchar_t kOldRecordTime[] = L"2021.05.04 03:02:01";
-
-bool setTimes(const std::wstring& path, const FILETIME& time)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = SetFileTime(file, &time, &time, &time) != 0;
-    CloseHandle(file);
-    return ok;
-}
-
-// Last-access and last-write time of a file, in 100 ns units.
-bool getTimes(const std::wstring& path, unsigned long long* access, unsigned long long* write)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    FILETIME a, w;
-    bool ok = GetFileTime(file, NULL, &a, &w) != 0;
-    CloseHandle(file);
-    *access = ((unsigned long long)a.dwHighDateTime << 32) | a.dwLowDateTime;
-    *write = ((unsigned long long)w.dwHighDateTime << 32) | w.dwLowDateTime;
-    return ok;
-}
 
 std::wstring cacheRecord(const std::wstring& source)
 {
@@ -94,18 +63,17 @@ protected:
     std::wstring source(const std::wstring& sample)
     {
         std::wstring path = CopyMedia(sample, dir.path);
-        EXPECT_TRUE(setTimes(path, oldTime()));
+        EXPECT_TRUE(SetTimes(path, {oldTime(), oldTime(), oldTime()}));
         return path;
     }
 
     void expectTimesPutBack(const std::wstring& path)
     {
-        unsigned long long access = 0, write = 0;
-        ASSERT_TRUE(getTimes(path, &access, &write));
-        FILETIME t = oldTime();
-        unsigned long long old = ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime;
-        EXPECT_EQ(old, write) << "last-write time not put back";
-        EXPECT_EQ(old, access) << "last-access time not put back";
+        FileTimes now;
+        ASSERT_TRUE(GetTimes(path, &now));
+        unsigned long long old = TimeValue(oldTime());
+        EXPECT_EQ(old, TimeValue(now.write)) << "last-write time not put back";
+        EXPECT_EQ(old, TimeValue(now.access)) << "last-access time not put back";
     }
 
     // A request that must be made by the tools (one probe, one picture).

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/box_watcher.h"
+#include "support/file_times.h"
 #include "support/plugin.h"
 #include "support/ini_text.h"
 #include "support/scratch.h"
@@ -90,36 +91,15 @@ bool startsWith(const std::wstring& line, const std::wstring& prefix)
     return line.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool lastWriteTime(const std::wstring& path, FILETIME* written)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = GetFileTime(file, NULL, NULL, written) != 0;
-    CloseHandle(file);
-    return ok;
-}
-
 // A user's edit comes well after the plug-in's last write; make sure a
 // coarse file-system clock cannot give both the same time. The access time
 // goes past it, or every read would move it again (relatime).
 void writeAsUser(const std::wstring& path, const std::string& bytes)
 {
-    FILETIME before = {};
-    lastWriteTime(path, &before);
+    FileTimes before = {};
+    GetTimes(path, &before);
     ASSERT_TRUE(WriteFileBytes(path, bytes));
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ULARGE_INTEGER t;
-    t.LowPart = before.dwLowDateTime;
-    t.HighPart = before.dwHighDateTime;
-    t.QuadPart += 20000000ULL; // two seconds
-    FILETIME later = {t.LowPart, t.HighPart};
-    t.QuadPart += 10000000ULL;
-    FILETIME accessed = {t.LowPart, t.HighPart};
-    EXPECT_TRUE(SetFileTime(file, NULL, &accessed, &later));
-    CloseHandle(file);
+    EXPECT_TRUE(MoveTimesAfter(path, before.write, 2));
 }
 
 std::wstring joinLines(const std::vector<std::wstring>& lines)
@@ -187,17 +167,17 @@ TEST_F(SettingsLifecycle, LaterRequestsWriteNothing)
     request();
     std::string first;
     ASSERT_TRUE(ReadFileBytes(ini, &first));
-    FILETIME written;
-    ASSERT_TRUE(lastWriteTime(ini, &written));
+    FileTimes written;
+    ASSERT_TRUE(GetTimes(ini, &written));
 
     for (int i = 0; i < 4; ++i) {
         request();
         std::string now;
         ASSERT_TRUE(ReadFileBytes(ini, &now));
         EXPECT_EQ(now, first) << "request " << i + 2;
-        FILETIME nowWritten;
-        ASSERT_TRUE(lastWriteTime(ini, &nowWritten));
-        EXPECT_EQ(CompareFileTime(&nowWritten, &written), 0) << "request " << i + 2;
+        FileTimes nowWritten;
+        ASSERT_TRUE(GetTimes(ini, &nowWritten));
+        EXPECT_TRUE(SameTime(nowWritten.write, written.write)) << "request " << i + 2;
     }
 }
 

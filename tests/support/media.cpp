@@ -1,5 +1,7 @@
 #include "media.h"
 
+#include "file_times.h"
+
 #include <gtest/gtest.h>
 
 #include <math.h>
@@ -31,26 +33,6 @@ std::wstring iniPathOf(const std::wstring& modulePath)
     size_t slash = modulePath.find_last_of(L"\\/");
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return modulePath + L".ini";
     return modulePath.substr(0, dot) + L".ini";
-}
-
-bool lastWriteTime(const std::wstring& path, FILETIME* time)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = GetFileTime(file, NULL, NULL, time) != 0;
-    CloseHandle(file);
-    return ok;
-}
-
-bool setLastWriteTime(const std::wstring& path, const FILETIME& time)
-{
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = SetFileTime(file, NULL, NULL, &time) != 0;
-    CloseHandle(file);
-    return ok;
 }
 
 // The settings file as the plug-in itself starts it: UTF-16, so values
@@ -182,22 +164,14 @@ std::wstring PluginIniPath(const LoadedPlugin& plugin)
 void ChangePluginSetting(const LoadedPlugin& plugin, const std::wstring& key, const std::wstring& value)
 {
     std::wstring ini = PluginIniPath(plugin);
-    FILETIME before = {};
-    bool existed = lastWriteTime(ini, &before);
+    FileTimes before = {};
+    bool existed = GetTimes(ini, &before);
     if (!existed) startUnicodeIni(ini);
     WritePrivateProfileStringW(L"vistrel", key.c_str(), value.c_str(), ini.c_str());
     // The plug-in reloads when a file time changed; two writes within the
     // file system's clock resolution must still look different.
-    FILETIME after = {};
-    if (existed && lastWriteTime(ini, &after) && CompareFileTime(&after, &before) == 0) {
-        ULARGE_INTEGER t;
-        t.LowPart = after.dwLowDateTime;
-        t.HighPart = after.dwHighDateTime;
-        t.QuadPart += 10000000ULL; // one second
-        after.dwLowDateTime = t.LowPart;
-        after.dwHighDateTime = t.HighPart;
-        setLastWriteTime(ini, after);
-    }
+    FileTimes after = {};
+    if (existed && GetTimes(ini, &after) && SameTime(after.write, before.write)) MoveTimesAfter(ini, after.write, 1);
 }
 
 ToolLog::ToolLog() : logFile(dir.path + L"runs.log")

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include "support/file_times.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,14 +41,6 @@ bool RequestThumbnailSize(const std::wstring& path, int width, int height, SIZE*
 // A JPEG that the decoder accepts, from the fixtures.
 std::wstring FixtureJpeg();
 
-// All three times of a file, and setting them.
-struct FileTimes {
-    FILETIME creation, access, write;
-};
-bool GetTimes(const std::wstring& path, FileTimes* times);
-bool SetTimes(const std::wstring& path, const FileTimes& times);
-FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int second, int hundredNs = 0);
-bool SameTime(const FILETIME& a, const FILETIME& b);
 
 // Profile value of a stream or file ("" when missing).
 std::wstring ReadProfile(const std::wstring& file, const std::wstring& key);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "box_recorder.h"
+#include "support/file_times.h"
 #include "support/ini_text.h"
 #include "support/scratch.h"
 #include "settings/extensions.h"
@@ -32,29 +33,14 @@ std::wstring expectedDefault(const SettingKey& key, const std::wstring& folder)
     return key.type == kSettingToolPath ? folder + key.defaultValue : key.defaultValue;
 }
 
-FILETIME secondsLater(FILETIME time, unsigned seconds)
-{
-    ULARGE_INTEGER t;
-    t.LowPart = time.dwLowDateTime;
-    t.HighPart = time.dwHighDateTime;
-    t.QuadPart += seconds * 10000000ULL;
-    return FILETIME{t.LowPart, t.HighPart};
-}
-
 // Coarse file-system clocks can give an edit the time of the previous
 // write; a user's edit comes seconds later, so move the time on. The
 // access time goes past it, or every read would move it again (relatime).
 void touchLater(const std::wstring& path)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    FILETIME written;
-    GetFileTime(file, NULL, NULL, &written);
-    FILETIME later = secondsLater(written, 2);
-    FILETIME accessed = secondsLater(written, 3);
-    EXPECT_TRUE(SetFileTime(file, NULL, &accessed, &later));
-    CloseHandle(file);
+    FileTimes times;
+    ASSERT_TRUE(GetTimes(path, &times));
+    EXPECT_TRUE(MoveTimesAfter(path, times.write, 2));
 }
 
 class SettingsLoad : public ::testing::Test {
