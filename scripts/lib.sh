@@ -53,3 +53,26 @@ vsl_media_current() {
   [ -f "$1/.stamp" ] &&
     [ "$(cat "$1/.stamp")" = "$(sha256sum "$ROOT/scripts/make-media" | cut -d' ' -f1)" ]
 }
+
+# Claims DIR (made when missing) for a script's output; the names of the
+# files this run will write come on stdin. A new or empty folder is taken,
+# and so is one that holds MANIFEST from an earlier run: the files listed
+# there, and only those, are removed, and MANIFEST then lists this run's.
+# Any other folder is refused, so that a folder given by mistake (say
+# ~/Pictures) never loses or has overwritten a file of its owner.
+vsl_claim_output_folder() { # dir manifest-name < file names
+  local dir="$1" manifest="$1/$2" name
+  mkdir -p "$dir" || return 1
+  if [ ! -f "$manifest" ] && [ -n "$(find "$dir" -mindepth 1 -maxdepth 1 -print -quit)" ]; then
+    echo "$dir holds other files; give an empty or new folder" >&2
+    return 1
+  fi
+  if [ -f "$manifest" ]; then
+    while IFS= read -r name; do
+      # Plain names only: an edited manifest cannot reach outside DIR.
+      case "$name" in '' | . | .. | */*) continue ;; esac
+      rm -f -- "$dir/$name"
+    done < "$manifest"
+  fi
+  cat > "$manifest"
+}
