@@ -10,7 +10,6 @@
 #include "generators/media_commands.h"
 #include "generators/waveform.h"
 #include "plugin/file_info.h"
-#include "plugin/pipeline.h"
 #include "plugin/state.h"
 #include "settings/extensions.h"
 #include "settings/settings.h"
