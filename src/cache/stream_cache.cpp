@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "plugin/file_info.h"
 #include "plugin/state.h"
+#include "settings/extensions.h"
 #include "settings/settings.h"
 
 bool gUseADS = false;
@@ -97,6 +98,10 @@ bool readStoredPosition(double* position)
     return true;
 }
 
+// Leads the hashed text. A change to what the text holds comes with a new
+// number, so that records made under the old layout can never match.
+static const wchar_t kSignatureFormat[] = L"2";
+
 // The signature is a hash over a text made of the settings that shape a
 // thumbnail of this kind. The text is hashed piece by piece, so settings
 // values of any length give a fixed function without a bounded buffer.
@@ -140,9 +145,9 @@ unsigned long long cacheSignatureHash(const wchar_t* text)
 void buildCacheSignature(int mediaKind)
 {
     SignatureHash h = {1, 0};
-    hashText(&h, L"2");
+    hashText(&h, kSignatureFormat);
     hashInt(&h, mediaKind);
-    if (mediaKind == 1) {
+    if (mediaKind == kMediaVideo) {
         hashText(&h, szFfmpegVideo_LR);
         hashText(&h, szFfmpegVideo_TB);
         hashText(&h, szFfmpegVideo_VR_LR);
@@ -151,7 +156,7 @@ void buildCacheSignature(int mediaKind)
         hashText(&h, szFfmpegVideo_VR_360);
         hashInt(&h, b3DSupport);
         hashDouble(&h, L"%.5f", gPositionActive ? gCurrentPosition : gPercentPosition);
-    } else if (mediaKind == 2) {
+    } else if (mediaKind == kMediaAudio) {
         hashInt(&h, bAudioCoverHasPriority);
         hashText(&h, szFfmpegAudioPostInputParams);
         hashText(&h, szAudioColorLeft);
@@ -162,7 +167,7 @@ void buildCacheSignature(int mediaKind)
         hashInt(&h, gAudioSeparatorThickness);
         hashInt(&h, bFfmpegAudioSmoothen);
     }
-    if (mediaKind == 1 || mediaKind == 2) {
+    if (mediaKind == kMediaVideo || mediaKind == kMediaAudio) {
         hashText(&h, szFfmpegVideoPreInputParams);
         hashText(&h, szFfmpegVideoPostInputParams);
         hashText(&h, szFfmpegSharpenInputParams);
@@ -179,7 +184,7 @@ void buildCacheSignature(int mediaKind)
         hashInt(&h, gTextLine2YPos);
         hashInt(&h, gTextLine3XPos);
         hashInt(&h, gTextLine3YPos);
-    } else if (mediaKind >= 3 && mediaKind <= 5) {
+    } else if (mediaKind == kMediaImage || mediaKind == kMediaComic || mediaKind == kMediaAlbum) {
         hashText(&h, szIrfanviewMidInputParam);
     }
     FormatWideUnbounded(gCacheSignature, kSignatureChars, L"%llx", (unsigned long long)h.a);
@@ -234,12 +239,20 @@ static int writeFileTimes(const wchar_t* path, const FILETIME* creation, const F
     return ok != 0;
 }
 
+// Whether a stream that is there still has its record to pass: with a
+// refresh test on, or in single-size mode, where one stream serves every
+// cell size and the record says which one it holds.
+static bool recordIsChecked()
+{
+    return bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes;
+}
+
 int checkCachedThumbnail(bool forceRefresh)
 {
     if (forceRefresh) return kCacheMiss;
     if (getFileSize64(szFileThumbsOUT) <= 0) return kCacheMiss;
 
-    if (!(bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes)) return kCacheHit;
+    if (!recordIsChecked()) return kCacheHit;
 
     wchar_t record[kSettingsChars];
     wchar_t recordTime[kRecordFieldChars], signature[kRecordFieldChars], cellSize[kRecordFieldChars];
@@ -272,6 +285,7 @@ int unlockSourceForWriting()
     HANDLE file = CreateFileW(gRealPath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) goto fail;
     CloseHandle(file);
+    // Writing the attributes back unchanged proves the right to change them.
     if (!SetFileAttributesW(gRealPath, gSavedAttributes)) goto fail;
     if (gSavedAttributes & FILE_ATTRIBUTE_READONLY) {
         if (!SetFileAttributesW(gRealPath, gSavedAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY)) goto fail;
