@@ -17,7 +17,8 @@ DWORD gSavedAttributes = kNoSavedAttributes;
 wchar_t gStreamName[kStreamNameChars];
 wchar_t gCacheSignature[kSignatureChars];
 wchar_t gFileThumbsCachedADS[kCachedAdsChars];
-wchar_t gRealPath[kRealPathChars];
+// The source's final path: the file whose streams and attributes we touch.
+static wchar_t gRealPath[kRealPathChars];
 
 static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
@@ -35,7 +36,8 @@ static void dropCache()
     gADSFailed = true;
 }
 
-int getRealPath(wchar_t* path)
+// Replaces `path` (kRealPathChars) by the file's final path; 0 on failure.
+static int getRealPath(wchar_t* path)
 {
     int ok = 0;
     wchar_t finalPath[kRealPathChars];
@@ -210,7 +212,8 @@ void parseCacheRecord(const wchar_t* text, wchar_t separator, wchar_t first[kRec
     }
 }
 
-int formatRecordTime(const FILETIME* time, wchar_t* out)
+// "yyyy.mm.dd hh:mm:ss" of a UTC file time into `out` (kRecordFieldChars).
+static int formatRecordTime(const FILETIME* time, wchar_t* out)
 {
     SYSTEMTIME st;
     out[0] = 0;
