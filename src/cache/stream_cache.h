@@ -18,14 +18,11 @@ extern DWORD gSavedAttributes; // kNoSavedAttributes when nothing to put back
 extern wchar_t gStreamName[kStreamNameChars];
 extern wchar_t gCacheSignature[kSignatureChars];
 extern wchar_t gFileThumbsCachedADS[kCachedAdsChars];
-extern wchar_t gRealPath[kRealPathChars];
 
 const DWORD kNoSavedAttributes = (DWORD)-1;
 
 enum CacheCheck { kCacheRefuse = -1, kCacheMiss = 0, kCacheHit = 1 };
 
-// Replaces `path` (kRealPathChars) by the file's final path; 0 on failure.
-int getRealPath(wchar_t* path);
 // Real path, attributes, stream names and their limits. Returns 0 when the
 // request must be refused (attributes unreadable); otherwise 1, with the
 // cache either ready or dropped for this request.
@@ -60,6 +57,3 @@ void writeCacheRecord();
 // configured position); the video generator calls it for single frames.
 void writeStoredPosition();
 int restoreSourceTimes(const wchar_t* source);
-
-// "yyyy.mm.dd hh:mm:ss" of a UTC file time into `out` (kRecordFieldChars).
-int formatRecordTime(const FILETIME* time, wchar_t* out);
