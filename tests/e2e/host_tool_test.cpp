@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include "support/lister_programs.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
 
@@ -17,9 +20,12 @@ struct HostRun {
     std::string output; // standard output and error
 };
 
+// Backslashes before the closing quote are doubled, or they would escape it.
 std::wstring Quoted(const std::wstring& text)
 {
-    return L"\"" + text + L"\"";
+    size_t trailing = 0;
+    while (trailing < text.size() && text[text.size() - 1 - trailing] == L'\\') ++trailing;
+    return L"\"" + text + std::wstring(trailing, L'\\') + L"\"";
 }
 
 // Runs the host program with `arguments` from the folder `folder` (which
@@ -117,6 +123,12 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         {L"detect", L"extra"},
         {L"detect", L"--plugin"},
         {L"detect", L"--plugin", scratch.path + L"missing.wlx64"},
+        {L"view"},
+        {L"view", text, text},
+        {L"view", text, L"--size", L"0x200"},
+        {L"view", text, L"--seconds", L"-1"},
+        {L"view", text, L"--shot"},
+        {L"thumb", text, L"8x8", bitmap, L"--seconds", L"1"},
     };
     for (const std::vector<std::wstring>& arguments : cases) {
         HostRun run = RunHost(scratch.path, arguments);
@@ -126,6 +138,71 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         EXPECT_FALSE(run.output.empty());
         EXPECT_FALSE(FileExists(bitmap));
     }
+}
+
+// A PNG of 8-bit RGB rows without filtering, as vistrel-host writes it:
+// its size and the colour of one pixel, at fractions of the picture.
+struct PngProbe {
+    unsigned width = 0, height = 0;
+    unsigned rgb = 0xFFFFFFFF;
+};
+unsigned BigEndian(const std::string& bytes, size_t at)
+{
+    return (unsigned)(unsigned char)bytes[at] << 24 | (unsigned)(unsigned char)bytes[at + 1] << 16 |
+           (unsigned)(unsigned char)bytes[at + 2] << 8 | (unsigned)(unsigned char)bytes[at + 3];
+}
+PngProbe ProbePng(const std::wstring& path, double x, double y)
+{
+    PngProbe probe;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes) || bytes.size() < 45 || bytes.compare(0, 8, "\x89PNG\r\n\x1A\n", 8) != 0 ||
+        bytes.compare(12, 4, "IHDR") != 0)
+        return probe;
+    probe.width = BigEndian(bytes, 16);
+    probe.height = BigEndian(bytes, 20);
+    size_t idat = bytes.find("IDAT");
+    if (idat == std::string::npos || idat < 4) return probe;
+    uLongf rawSize = (uLongf)((1 + probe.width * 3) * probe.height);
+    std::string raw(rawSize, '\0');
+    if (uncompress((Bytef*)&raw[0], &rawSize, (const Bytef*)&bytes[idat + 4], BigEndian(bytes, idat - 4)) != Z_OK)
+        return probe;
+    size_t at = (size_t)(y * probe.height) * (1 + probe.width * 3) + 1 + (size_t)(x * probe.width) * 3;
+    probe.rgb = (unsigned char)raw[at] << 16 | (unsigned char)raw[at + 1] << 8 | (unsigned char)raw[at + 2];
+    return probe;
+}
+
+TEST_F(HostFolder, ViewEmbedsWhatThePluginGivesAndReportsItsEnd)
+{
+    std::wstring ini = scratch.path + L"vistrel.ini";
+    for (const auto& kv : ListerProgramSettings())
+        WritePrivateProfileStringW(L"vistrel", kv.first.c_str(), kv.second.c_str(), ini.c_str());
+    std::wstring video = scratch.path + L"clip.mp4";
+    std::wstring shot = scratch.path + L"shot.png";
+    ASSERT_TRUE(WriteFileBytes(video, "not really a video"));
+    struct Case {
+        const char* label;
+        std::vector<std::wstring> arguments;
+        DWORD exitCode;
+        const char* report;
+    } const cases[] = {
+        {"video", {L"view", video, L"--size", L"320x200", L"--seconds", L"1", L"--shot", shot}, 0,
+         "window: class SDL_app, another process, child of the Lister: yes, visible: yes"},
+        {"folder", {L"view", scratch.path, L"--seconds", L"0"}, 0,
+         "window: class Static, this process, child of the Lister: yes, visible: yes"},
+        {"not shown", {L"view", text, L"--seconds", L"0"}, 1, "no window"},
+    };
+    for (const Case& c : cases) {
+        HostRun run = RunHost(scratch.path, c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode) << c.label << ": " << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(c.report)) << c.label << ": " << run.output;
+        bool ended = run.output.find("closed: the embedded program ended") != std::string::npos;
+        EXPECT_EQ(c.exitCode == 0, ended) << c.label << ": " << run.output;
+    }
+    // The stand-in's dark blue ground, where the player sits in the window.
+    PngProbe probe = ProbePng(shot, 0.1, 0.75);
+    EXPECT_GE(probe.width, 320u);
+    EXPECT_GE(probe.height, 200u);
+    EXPECT_EQ(0x102040u, probe.rgb);
 }
 
 } // namespace
