@@ -140,35 +140,25 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
     }
 }
 
-// A PNG of 8-bit RGB rows without filtering, as vistrel-host writes it:
-// its size and the colour of one pixel, at fractions of the picture.
-struct PngProbe {
-    unsigned width = 0, height = 0;
-    unsigned rgb = 0xFFFFFFFF;
-};
-unsigned BigEndian(const std::string& bytes, size_t at)
+// Width, height and the colour of one pixel (at fractions of the picture)
+// of a PNG as vistrel-host writes it: 8-bit RGB rows, no filtering.
+std::vector<unsigned> ProbePng(const std::wstring& path, double x, double y)
 {
-    return (unsigned)(unsigned char)bytes[at] << 24 | (unsigned)(unsigned char)bytes[at + 1] << 16 |
-           (unsigned)(unsigned char)bytes[at + 2] << 8 | (unsigned)(unsigned char)bytes[at + 3];
-}
-PngProbe ProbePng(const std::wstring& path, double x, double y)
-{
-    PngProbe probe;
-    std::string bytes;
-    if (!ReadFileBytes(path, &bytes) || bytes.size() < 45 || bytes.compare(0, 8, "\x89PNG\r\n\x1A\n", 8) != 0 ||
-        bytes.compare(12, 4, "IHDR") != 0)
-        return probe;
-    probe.width = BigEndian(bytes, 16);
-    probe.height = BigEndian(bytes, 20);
-    size_t idat = bytes.find("IDAT");
-    if (idat == std::string::npos || idat < 4) return probe;
-    uLongf rawSize = (uLongf)((1 + probe.width * 3) * probe.height);
-    std::string raw(rawSize, '\0');
-    if (uncompress((Bytef*)&raw[0], &rawSize, (const Bytef*)&bytes[idat + 4], BigEndian(bytes, idat - 4)) != Z_OK)
-        return probe;
-    size_t at = (size_t)(y * probe.height) * (1 + probe.width * 3) + 1 + (size_t)(x * probe.width) * 3;
-    probe.rgb = (unsigned char)raw[at] << 16 | (unsigned char)raw[at + 1] << 8 | (unsigned char)raw[at + 2];
-    return probe;
+    std::string png, raw;
+    if (!ReadFileBytes(path, &png) || png.compare(0, 16, std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16)) != 0)
+        return {};
+    auto number = [&](size_t at) {
+        const unsigned char* b = (const unsigned char*)&png[at];
+        return (unsigned)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    };
+    unsigned width = number(16), height = number(20), row = 1 + width * 3;
+    size_t idat = png.find("IDAT");
+    uLongf size = row * height;
+    raw.resize(size);
+    if (idat == std::string::npos || uncompress((Bytef*)&raw[0], &size, (const Bytef*)&png[idat + 4], number(idat - 4)))
+        return {width, height};
+    const char* p = &raw[(size_t)(y * height) * row + 1 + (size_t)(x * width) * 3];
+    return {width, height, (unsigned)(unsigned char)p[0] << 16 | (unsigned char)p[1] << 8 | (unsigned char)p[2]};
 }
 
 TEST_F(HostFolder, ViewEmbedsWhatThePluginGivesAndReportsItsEnd)
@@ -199,10 +189,11 @@ TEST_F(HostFolder, ViewEmbedsWhatThePluginGivesAndReportsItsEnd)
         EXPECT_EQ(c.exitCode == 0, ended) << c.label << ": " << run.output;
     }
     // The stand-in's dark blue ground, where the player sits in the window.
-    PngProbe probe = ProbePng(shot, 0.1, 0.75);
-    EXPECT_GE(probe.width, 320u);
-    EXPECT_GE(probe.height, 200u);
-    EXPECT_EQ(0x102040u, probe.rgb);
+    std::vector<unsigned> probe = ProbePng(shot, 0.1, 0.75);
+    ASSERT_EQ(3u, probe.size());
+    EXPECT_GE(probe[0], 320u);
+    EXPECT_GE(probe[1], 200u);
+    EXPECT_EQ(0x102040u, probe[2]);
 }
 
 } // namespace

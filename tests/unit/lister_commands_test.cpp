@@ -1,6 +1,6 @@
-// Where the Lister's command and filter texts stop: at 4095 characters
-// they are still built, one more and nothing is (the end-to-end table has
-// their content).
+// The Lister's command and filter texts are built whole up to 4095
+// characters and refused whole past that (their content: the end-to-end
+// table).
 #include <gtest/gtest.h>
 
 #include <wchar.h>
@@ -9,37 +9,22 @@
 
 #include "lister/lister_commands.h"
 
-namespace {
-
 TEST(ListerCommands, TextsPast4095CharactersAreRefusedWhole)
 {
     wchar_t out[kListerCommandChars];
     const wchar_t path[] = L"C:\\v\\a_SBS_180.mp4";
-    // The fixed part of each text: built once with the variable part empty
-    // (one character for the filter, whose time text drops when empty).
-    ASSERT_TRUE(BuildPlayerCommand(L"", path, L"", out));
-    const size_t playerFrame = wcslen(out);
-    ASSERT_TRUE(BuildImageViewerCommand(path, L"", out));
-    const size_t viewerFrame = wcslen(out);
-    ListerVideoSettings s = {true, true, L"o", {L"LR", L"TB", L"VRL", L"VRT", L"V1", L"V3"}};
-    ASSERT_TRUE(BuildListerVideoFilter(path, L"mp4", &s, out));
-    ASSERT_STREQ(L"VRL,V1,o", out);
-    const size_t filterFrame = wcslen(out) - 1;
-
-    for (size_t extra : {0, 1}) {
-        const bool fits = extra == 0;
-        const size_t length = fits ? 4095 : 0;
-        std::wstring pre(4095 - playerFrame + extra, L'p');
-        EXPECT_EQ(fits, BuildPlayerCommand(pre.c_str(), path, L"", out)) << extra;
-        EXPECT_EQ(length, wcslen(out)) << extra;
-        std::wstring params(4095 - viewerFrame + extra, L'q');
-        EXPECT_EQ(fits, BuildImageViewerCommand(path, params.c_str(), out)) << extra;
-        EXPECT_EQ(length, wcslen(out)) << extra;
-        std::wstring osd(4095 - filterFrame + extra, L'o');
+    ListerVideoSettings s = {true, true, L"", {L"LR", L"TB", L"VRL", L"VRT", L"V1", L"V3"}};
+    for (size_t length : {4095, 4096}) {
+        // Each text's fixed part is measured with its variable part empty.
+        BuildPlayerCommand(L"", path, L"", out);
+        std::wstring pre(length - wcslen(out), L'p');
+        EXPECT_EQ(length == 4095, BuildPlayerCommand(pre.c_str(), path, L"", out) && wcslen(out) == 4095);
+        BuildImageViewerCommand(path, L"", out);
+        std::wstring params(length - wcslen(out), L'q');
+        EXPECT_EQ(length == 4095, BuildImageViewerCommand(path, params.c_str(), out) && wcslen(out) == 4095);
+        std::wstring osd(length - wcslen(L"VRL,V1,"), L'o');
         s.osd = osd.c_str();
-        EXPECT_EQ(fits, BuildListerVideoFilter(path, L"mp4", &s, out)) << extra;
-        EXPECT_EQ(length, wcslen(out)) << extra;
+        EXPECT_EQ(length == 4095, BuildListerVideoFilter(path, L"mp4", &s, out) && wcslen(out) == 4095);
+        EXPECT_EQ(length == 4095, out[0] != 0) << "a refused text is left empty";
     }
 }
-
-} // namespace
