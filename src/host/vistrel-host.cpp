@@ -25,9 +25,9 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "host/view.h"
 // Only the host's declarations of the exports: the tool depends on
 // nothing but the plug-in's binary interface.
-#include "host/view.h"
 #include "plugin/host_interface.h"
 
 enum {
