@@ -25,7 +25,7 @@ enum {
 
 static const wchar_t kDirectoryText[] =
     L"\n\n\tDIRECTORY\n\n\n\t\t(Handled by vistrel WLX plugin to speed up\n\t\tQuickView browsing)\n\n"
-    L"\t\tTo disable directories support:\n\t\tvistrel.ini --> ListerDirectorySupport=0";
+    L"\t\tTo disable directories support:\n\t\tvsitrel.ini --> ListerDirectorySupport=0";
 
 // Browsing folders in the quick view stays fast when the host gets a
 // window of ours instead of asking every other plug-in.

@@ -156,7 +156,7 @@ TEST_F(ListerView, FoldersGetThePlaceholderOtherFilesItDoesNotShowGetNull)
             GetWindowTextW(window, text, 512);
             EXPECT_STREQ(L"Static", className);
             EXPECT_STREQ(L"\n\n\tDIRECTORY\n\n\n\t\t(Handled by vistrel WLX plugin to speed up\n\t\tQuickView "
-                         L"browsing)\n\n\t\tTo disable directories support:\n\t\tvistrel.ini --> "
+                         L"browsing)\n\n\t\tTo disable directories support:\n\t\tvsitrel.ini --> "
                          L"ListerDirectorySupport=0",
                          text);
             EXPECT_EQ(lister, GetParent(window));
