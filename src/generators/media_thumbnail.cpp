@@ -5,9 +5,9 @@
 
 #include "cache/stream_cache.h"
 #include "common/format.h"
-#include "common/messages.h"
 #include "generators/generators.h"
 #include "generators/media_commands.h"
+#include "generators/tool_files.h"
 #include "generators/waveform.h"
 #include "plugin/file_info.h"
 #include "plugin/pipeline.h"
@@ -15,17 +15,6 @@
 #include "settings/extensions.h"
 #include "settings/settings.h"
 #include "tools/runner.h"
-
-static const wchar_t kToolMissing[] = L"File not found at specified location from ini";
-
-static bool toolExists(const wchar_t* path)
-{
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
-}
 
 // Width, height and duration of the first video stream, through a
 // temporary file that exists only within this call.
@@ -89,15 +78,6 @@ static void currentMediaSettings(MediaSettings* s)
     s->yPos[2] = gTextLine3YPos;
 }
 
-// The output is judged by its size afterwards. A thumbnail stream left
-// from an earlier run would pass for this run's result when ffmpeg fails
-// or does not run, and the cache record written next would vouch for it.
-static void emptyOutput(const wchar_t* out)
-{
-    HANDLE file = CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-}
-
 int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
 {
     int result = 0;
@@ -113,17 +93,11 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     MediaCommands commands;
     szWaveformFile[0] = 0;
 
-    if (!toolExists(szFfmpegPath)) {
-        ErrorBox(szFfmpegPath, kToolMissing);
-        return 0;
-    }
+    if (!requireTool(szFfmpegPath)) return 0;
     // Pictures without a timeline need no probe.
     still = EqualsNoCase(gFileExtension, L"JPS") || EqualsNoCase(gFileExtension, L"PNS") ||
             EqualsNoCase(gFileExtension, L"JPG");
-    if (!still && !toolExists(szFfprobePath)) {
-        ErrorBox(szFfprobePath, kToolMissing);
-        return 0;
-    }
+    if (!still && !requireTool(szFfprobePath)) return 0;
     // The times are taken before the tools first read the source: reading
     // can stamp the last-access time, and all three are to be put back as
     // they were, not as the probe left them.
