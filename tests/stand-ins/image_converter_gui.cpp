@@ -8,11 +8,12 @@
 // The first quoted token after the program is the picture. /resize fits it
 // into W x H (keeping its aspect with /aspectratio, enlarging small ones
 // too); /resample picks the finer scaler; /jpgq=Q (1-100, default 75) sets
-// the JPEG quality; /sharpen and /silent are accepted. OUT receives a
-// baseline JPEG; it may be a stream path (photo.png:preview.jpg) or a long
-// path. ffmpeg writes to a pipe and OUT is written here only when a whole
-// picture came back, so a picture that cannot be read leaves OUT untouched.
-// Options are matched without regard to case.
+// the JPEG quality; /sharpen and /silent are accepted. Transparent parts
+// come out white. OUT receives a baseline JPEG; it may be a stream path
+// (photo.png:preview.jpg) or a long path. ffmpeg writes to a pipe and OUT
+// is written here only when a whole picture came back, so a picture that
+// cannot be read leaves OUT untouched. Options are matched without regard
+// to case.
 //
 // Viewer mode (no /convert=): the plug-in starts it directly with a first
 // token standing for the program's name, e.g.
@@ -31,8 +32,8 @@
 // ffmpeg reads the picture by its name: a name holding '%' (or a wildcard
 // such as the '?' of "\\?\" paths) would be taken as a numbered sequence
 // or a pattern, so then those are switched off (GIF has a demuxer of its
-// own, which has no such patterns and is named instead). TGA files carry
-// no signature and are known by their extension.
+// own, which has no such patterns and is named instead). Other formats
+// are told by their contents, TGA (which has no signature) by its name.
 //
 // Exit code: 0 when the picture was converted or the window closed, 1 when
 // nothing was written, 2 when the window could not be opened.
@@ -217,30 +218,37 @@ done:
     return ok;
 }
 
+// ffmpeg's arguments for one picture: `scale` fits it, transparent parts
+// are laid on white, and `output` says what to write to standard output.
+static void pictureArguments(wchar_t* arguments, const wchar_t* input, const wchar_t* scale, const wchar_t* output)
+{
+    wcscpy(arguments, L"-hide_banner -loglevel error -nostdin");
+    appendInput(arguments, input);
+    wcscat(arguments, L" -frames:v 1 -vf \"");
+    wcscat(arguments, scale);
+    wcscat(arguments, L",setsar=1,split[a][b];[a]drawbox=c=white:t=fill[white];[white][b]overlay\" ");
+    wcscat(arguments, output);
+}
+
 static int convertPicture(const Request* r)
 {
     static wchar_t arguments[kArgumentChars];
-    wcscpy(arguments, L"-hide_banner -loglevel error -nostdin");
-    appendInput(arguments, r->input);
-    wcscat(arguments, L" -frames:v 1");
-    if (r->resize) {
-        wchar_t scale[512];
-        const wchar_t* flags = r->resample ? L"lanczos" : L"bilinear";
-        if (r->aspect)
-            _snwprintf(scale, 512,
-                       L" -vf \"scale=w='max(1,round(iw*min(%d/iw,%d/ih)))':h='max(1,round(ih*min(%d/iw,%d/ih)))'"
-                       L":flags=%ls,setsar=1\"",
-                       r->width, r->height, r->width, r->height, flags);
-        else
-            _snwprintf(scale, 512, L" -vf \"scale=%d:%d:flags=%ls,setsar=1\"", r->width, r->height, flags);
-        scale[511] = 0;
-        wcscat(arguments, scale);
-    }
+    wchar_t scale[512];
+    const wchar_t* flags = r->resample ? L"lanczos" : L"bilinear";
+    if (!r->resize)
+        wcscpy(scale, L"null");
+    else if (r->aspect)
+        _snwprintf(scale, 512,
+                   L"scale=w='max(1,round(iw*min(%d/iw,%d/ih)))':h='max(1,round(ih*min(%d/iw,%d/ih)))':flags=%ls",
+                   r->width, r->height, r->width, r->height, flags);
+    else
+        _snwprintf(scale, 512, L"scale=%d:%d:flags=%ls", r->width, r->height, flags);
+    scale[511] = 0;
     // ffmpeg's JPEG quantiser scale runs from 2 (finest) to 31.
-    wchar_t tail[64];
-    _snwprintf(tail, 64, L" -q:v %d -f mjpeg pipe:1", 2 + (100 - r->quality) * 29 / 99);
-    tail[63] = 0;
-    wcscat(arguments, tail);
+    wchar_t output[64];
+    _snwprintf(output, 64, L"-q:v %d -f mjpeg pipe:1", 2 + (100 - r->quality) * 29 / 99);
+    output[63] = 0;
+    pictureArguments(arguments, r->input, scale, output);
 
     Bytes jpeg;
     if (!runFfmpeg(arguments, &jpeg)) return 1;
@@ -259,15 +267,11 @@ static int convertPicture(const Request* r)
 static DWORD WINAPI decodeForViewer(void* window)
 {
     static wchar_t arguments[kArgumentChars];
-    wcscpy(arguments, L"-hide_banner -loglevel error -nostdin");
-    appendInput(arguments, gRequest.input);
-    wchar_t tail[256];
-    _snwprintf(tail, 256,
-               L" -frames:v 1 -vf \"scale=w='min(iw,%d)':h='min(ih,%d)':force_original_aspect_ratio=decrease\""
-               L" -pix_fmt bgr24 -c:v bmp -f image2pipe pipe:1",
+    wchar_t scale[128];
+    _snwprintf(scale, 128, L"scale=w='min(iw,%d)':h='min(ih,%d)':force_original_aspect_ratio=decrease",
                (int)kViewerMaxSide, (int)kViewerMaxSide);
-    tail[255] = 0;
-    wcscat(arguments, tail);
+    scale[127] = 0;
+    pictureArguments(arguments, gRequest.input, scale, L"-pix_fmt bgr24 -c:v bmp -f image2pipe pipe:1");
     Bytes bmp;
     if (runFfmpeg(arguments, &bmp)) PostMessageW((HWND)window, kShowPicture, 0, (LPARAM)new Bytes(bmp));
     return 0;

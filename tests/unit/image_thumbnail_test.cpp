@@ -170,6 +170,16 @@ TEST_F(ImageGenerator, LongPathsTakeTheirRoutesAtTheLimits)
             EXPECT_EQ(errorBoxText(out, L"OutLimit > 250"), RecordedBoxes()[0].text);
         }
     }
+    // When the converter cannot read the picture there is nothing to copy;
+    // the times its reading stamped still go back.
+    const FILETIME old = MakeFileTime(2021, 5, 4, 3, 2, 1, 1234567);
+    source = CopyMedia(L"broken.png", dir.path);
+    ASSERT_TRUE(SetTimes(source, {old, old, old}));
+    std::wstring out = pathOfLength(251, L".jpg");
+    EXPECT_EQ(0, make(&out));
+    FileTimes now;
+    ASSERT_TRUE(GetTimes(source, &now));
+    EXPECT_TRUE(SameTime(old, now.access) && SameTime(old, now.write));
 }
 
 TEST_F(ImageGenerator, WithoutTheStreamCacheTheCallersFileGivesWayToAJpgName)
