@@ -69,7 +69,6 @@ bool BuildImageArguments(wchar_t* out, const wchar_t* input, int width, int heig
 int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const wchar_t* fileToLoad)
 {
     int result = 0;
-    int made = 0;
     bool timesCaptured = false;
     wchar_t szOutLimit[kTempNameChars];
     wchar_t szArguments[kFormatWideChars];
@@ -115,13 +114,7 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
         }
     }
     if (gUseADS) writeCacheRecord();
-    // Judged before the times go back, so nothing touches the source after.
-    made = getFileSize64(fileOutput) > 0 ? 1 : 0;
-    if (timesCaptured) {
-        timesCaptured = false;
-        if (!restoreSourceTimes(source)) goto done;
-    }
-    result = made;
+    result = judgeOutput(source, fileOutput, &timesCaptured);
 done:
     // Every early end after the capture still puts the times back.
     if (timesCaptured) restoreSourceTimes(source);

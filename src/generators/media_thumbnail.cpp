@@ -81,7 +81,6 @@ static void currentMediaSettings(MediaSettings* s)
 int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
 {
     int result = 0;
-    int made = 0;
     bool timesCaptured = false;
     bool still = false;
     bool cover = false;
@@ -147,13 +146,7 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
         writeCacheRecord();
         if (gPositionActive && TileColumns == 1 && TileRows == 1 && kind == kThumbFrame) writeStoredPosition();
     }
-    // Judged before the times go back, so nothing touches the source after.
-    made = getFileSize64(out) > 0 ? 1 : 0;
-    if (timesCaptured) {
-        timesCaptured = false;
-        if (!restoreSourceTimes(source)) goto done;
-    }
-    result = made;
+    result = judgeOutput(source, out, &timesCaptured);
 done:
     // An early end still puts back what the probe's reading changed.
     if (timesCaptured) restoreSourceTimes(source);

@@ -1,6 +1,8 @@
 #include "generators/tool_files.h"
 
+#include "cache/stream_cache.h"
 #include "common/messages.h"
+#include "plugin/file_info.h"
 
 bool requireTool(const wchar_t* path)
 {
@@ -21,4 +23,13 @@ void emptyOutput(const wchar_t* out)
 {
     HANDLE file = CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+int judgeOutput(const wchar_t* source, const wchar_t* out, bool* timesCaptured)
+{
+    // Judged before the times go back, so nothing touches the source after.
+    int made = getFileSize64(out) > 0 ? 1 : 0;
+    if (!*timesCaptured) return made;
+    *timesCaptured = false;
+    return restoreSourceTimes(source) ? made : 0;
 }

@@ -212,20 +212,30 @@ TEST_F(ImageGenerator, TheStandInViewerShowsThePictureUntilClosed)
     ReadFileBytes(record, &logged);
     EXPECT_EQ(Utf8(commandLine) + "\n", logged);
 
-    // The picture comes after the window: the disc's orange in the middle.
+    // The picture comes after the window. Fitted into the landscape client
+    // area, the portrait picture leaves black at the sides; its disc is
+    // orange in the middle.
     ShowWindow(window, SW_SHOWNOACTIVATE);
-    COLORREF middle = 0;
-    for (int i = 0; i < 100 && middle != RGB(0xff, 0x80, 0x00); ++i) {
-        Sleep(100);
+    auto pixelAt = [window](double x, double y) {
         RECT client;
         GetClientRect(window, &client);
-        POINT centre = {client.right / 2, client.bottom / 2};
-        ClientToScreen(window, &centre);
+        POINT at = {(LONG)(client.right * x), (LONG)(client.bottom * y)};
+        ClientToScreen(window, &at);
         HDC screen = GetDC(NULL);
-        middle = GetPixel(screen, centre.x, centre.y);
+        COLORREF colour = GetPixel(screen, at.x, at.y);
         ReleaseDC(NULL, screen);
+        return colour;
+    };
+    auto resembles = [](COLORREF colour, int r, int g, int b) {
+        return abs(GetRValue(colour) - r) < 8 && abs(GetGValue(colour) - g) < 8 && abs(GetBValue(colour) - b) < 8;
+    };
+    bool orange = false;
+    for (int i = 0; i < 100 && !orange; ++i) {
+        Sleep(100);
+        orange = resembles(pixelAt(0.5, 0.5), 0xff, 0x80, 0x00);
     }
-    EXPECT_EQ(RGB(0xff, 0x80, 0x00), middle);
+    EXPECT_TRUE(orange) << std::hex << pixelAt(0.5, 0.5);
+    EXPECT_TRUE(resembles(pixelAt(0.02, 0.5), 0, 0, 0)) << std::hex << pixelAt(0.02, 0.5);
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 10000));
     CloseHandle(process);
