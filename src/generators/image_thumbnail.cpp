@@ -52,7 +52,8 @@ bool MakeUniqueTempName(wchar_t* destination, const wchar_t* prefix, const wchar
         int b = rand() % 99;
         int n = a * b;
         if (n < 100) n *= rand() % 99;
-        if (FormatWideUnbounded(name, kTempNameChars, L"%ls%ls%d.%ls", folder, prefix, n + i, extension) < 0) return false;
+        if (FormatWideUnbounded(name, kTempNameChars, L"%ls%ls%d.%ls", folder, prefix, n + i, extension) < 0)
+            return false;
         taken = fileExists(name);
     }
     if (taken) return false;

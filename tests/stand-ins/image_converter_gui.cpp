@@ -152,7 +152,8 @@ static bool hasExtension(const wchar_t* path, const wchar_t* extension)
 // "... -i "INPUT"" with what ffmpeg needs to read this picture by name.
 static void appendInput(wchar_t* arguments, const wchar_t* input)
 {
-    if (wcspbrk(input, L"%*?[]{}")) wcscat(arguments, hasExtension(input, L"gif") ? L" -f gif" : L" -pattern_type none");
+    if (wcspbrk(input, L"%*?[]{}"))
+        wcscat(arguments, hasExtension(input, L"gif") ? L" -f gif" : L" -pattern_type none");
     wcscat(arguments, L" -i \"");
     wcscat(arguments, input);
     wcscat(arguments, L"\"");

@@ -22,14 +22,11 @@
 
 namespace {
 
+const FILETIME kOldTime = MakeFileTime(2021, 5, 4, 3, 2, 1, 1234567);
+
 std::wstring errorBoxText(const std::wstring& subject, const std::wstring& message)
 {
     return L"Error\n" + subject + L"\n\n" + message;
-}
-
-std::wstring converterPath()
-{
-    return ToolsFolder() + L"bin\\IrfanView_64\\i_view64.exe";
 }
 
 TEST(ImageArguments, QuoteOnlyThePathsAndRefuseWhatDoesNotFit)
@@ -42,56 +39,18 @@ TEST(ImageArguments, QuoteOnlyThePathsAndRefuseWhatDoesNotFit)
     EXPECT_STREQ(L"", out);
 }
 
-struct TemporaryFolder : ::testing::Test {
-    ScratchDir dir{L"temp-names"};
-    std::wstring savedTmp = EnvWide(L"TMP"), savedTemp = EnvWide(L"TEMP");
-    void use(const std::wstring& folder)
-    {
-        SetEnvironmentVariableW(L"TMP", folder.c_str());
-        SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableW(L"TMP", savedTmp.c_str());
-        SetEnvironmentVariableW(L"TEMP", savedTemp.c_str());
-    }
-};
-
-TEST_F(TemporaryFolder, UniqueNamesAreFreshUnreservedAndFitTheBuffer)
-{
-    // Two names drawn within one second (as the long-output route does)
-    // must differ, since neither file exists yet.
-    use(dir.path);
-    wchar_t first[260], second[260];
-    ASSERT_TRUE(MakeUniqueTempName(first, L"vsl", L"jpg"));
-    ASSERT_TRUE(MakeUniqueTempName(second, L"vsl", L"jpg"));
-    EXPECT_STRNE(first, second);
-    std::wstring name = first;
-    EXPECT_EQ(dir.path + L"vsl", name.substr(0, dir.path.size() + 3));
-    EXPECT_EQ(L".jpg", name.substr(name.size() - 4));
-    EXPECT_FALSE(FileExists(name)) << "the name is only chosen, not created";
-
-    // Folder + "vsl" + "jpg" + 5 reaches 260 with a folder of 249 characters.
-    for (size_t length : {248u, 249u}) {
-        use(dir.path + std::wstring(length - dir.path.size() - 1, L'd') + L"\\");
-        wchar_t out[260] = L"untouched";
-        EXPECT_EQ(length == 248, MakeUniqueTempName(out, L"vsl", L"jpg")) << length;
-        if (length == 249) {
-            EXPECT_STREQ(L"untouched", out);
-        }
-    }
-}
-
 struct ImageGenerator : ::testing::Test {
     ScratchDir dir{L"image"};
+    std::wstring converter = ToolsFolder() + L"bin\\IrfanView_64\\i_view64.exe";
+    std::wstring temp = EnvWide(L"TEMP");
     std::wstring record = dir.path + L"converter.log";
     std::wstring cacheIni = dir.path + L"cache.ini";
     std::wstring source;
 
     void SetUp() override
     {
-        ASSERT_TRUE(FileExists(converterPath())) << "converter stand-in not staged; build first";
-        UseSettingsIn(dir.path, {{L"irfanviewPath (chars)", converterPath()}});
+        ASSERT_TRUE(FileExists(converter)) << "converter stand-in not staged; build first";
+        UseSettingsIn(dir.path, {{L"irfanviewPath (chars)", converter}});
         ASSERT_NE(0, IniFileOp());
         source = CopyMedia(L"icon.png", dir.path);
         SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
@@ -106,9 +65,15 @@ struct ImageGenerator : ::testing::Test {
     }
     void TearDown() override
     {
+        useTemp(temp);
         SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
         gUseADS = false;
         ForgetTestSettings();
+    }
+    void useTemp(const std::wstring& folder)
+    {
+        SetEnvironmentVariableW(L"TMP", folder.c_str());
+        SetEnvironmentVariableW(L"TEMP", folder.c_str());
     }
     int make(std::wstring* output, const std::wstring& fileToLoad = L"")
     {
@@ -120,15 +85,13 @@ struct ImageGenerator : ::testing::Test {
         *output = out;
         return made;
     }
-    // Where the converter was told to write.
-    std::wstring convertedTo() const
+    // Where the converter was told to write, as UTF-8.
+    std::string convertedTo() const
     {
         std::string bytes;
         ReadFileBytes(record, &bytes);
-        size_t start = bytes.find("/convert=\"") + 10, end = bytes.find('"', start);
-        std::wstring path(MultiByteToWideChar(CP_UTF8, 0, &bytes[start], (int)(end - start), NULL, 0), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, &bytes[start], (int)(end - start), &path[0], (int)path.size());
-        return path;
+        size_t start = bytes.find("/convert=\"") + 10;
+        return bytes.substr(start, bytes.find('"', start) - start);
     }
     std::wstring pathOfLength(size_t length, const std::wstring& extension) const
     {
@@ -136,20 +99,40 @@ struct ImageGenerator : ::testing::Test {
     }
 };
 
+TEST_F(ImageGenerator, UniqueTemporaryNamesAreFreshUnreservedAndFitTheBuffer)
+{
+    // Two names drawn within one second (as the long-output route does)
+    // must differ, since neither file exists yet.
+    wchar_t first[260], second[260];
+    ASSERT_TRUE(MakeUniqueTempName(first, L"vsl", L"jpg"));
+    ASSERT_TRUE(MakeUniqueTempName(second, L"vsl", L"jpg"));
+    EXPECT_STRNE(first, second);
+    std::wstring name = first;
+    EXPECT_EQ(temp + L"vsl", name.substr(0, temp.size() + 3));
+    EXPECT_EQ(L".jpg", name.substr(name.size() - 4));
+    EXPECT_FALSE(FileExists(name)) << "the name is only chosen, not created";
+
+    // Folder + "vsl" + "jpg" + 5 reaches 260 with a folder of 249 characters.
+    for (size_t length : {248u, 249u}) {
+        useTemp(dir.path + std::wstring(length - dir.path.size() - 1, L'd') + L"\\");
+        wchar_t out[260] = L"untouched";
+        EXPECT_EQ(length == 248, MakeUniqueTempName(out, L"vsl", L"jpg")) << length;
+        EXPECT_EQ(length == 249, wcscmp(out, L"untouched") == 0) << length;
+    }
+}
+
 TEST_F(ImageGenerator, LongPathsTakeTheirRoutesAtTheLimits)
 {
     for (size_t length : {260u, 261u}) {
-        SCOPED_TRACE(length);
         std::wstring picture = L"\\\\?\\" + pathOfLength(length - 4, L".png");
         ASSERT_TRUE(CopyFileW(source.c_str(), picture.c_str(), FALSE));
         std::wstring out = dir.path + L"out.jpg";
-        EXPECT_EQ(length == 260 ? 1 : 0, make(&out, picture));
+        EXPECT_EQ(length == 260 ? 1 : 0, make(&out, picture)) << length;
         if (length == 261) {
             ASSERT_EQ(1u, RecordedBoxes().size());
             EXPECT_EQ(errorBoxText(picture, L"irfanviewGetImageThumbnail -> FileToLoadTMP) > _MAX_PATH"),
                       RecordedBoxes()[0].text);
         }
-        DeleteFileW(picture.c_str());
     }
     // Over 250 characters the converter writes a temporary file instead,
     // which ends up copied into the output and is then removed.
@@ -159,38 +142,34 @@ TEST_F(ImageGenerator, LongPathsTakeTheirRoutesAtTheLimits)
         ASSERT_EQ(1, make(&out));
         EXPECT_GT(getFileSize64(out.c_str()), 0);
         EXPECT_EQ(L"|12c|64x48", ReadProfile(cacheIni, L":preview.jpg").substr(19));
-        std::wstring target = convertedTo();
-        if (length == 250) {
-            EXPECT_EQ(out, target);
-            EXPECT_TRUE(RecordedBoxes().empty());
-        } else {
-            EXPECT_EQ(EnvWide(L"TEMP") + L"vsl", target.substr(0, EnvWide(L"TEMP").size() + 3));
-            EXPECT_FALSE(FileExists(target));
-            ASSERT_EQ(1u, RecordedBoxes().size());
+        std::string target = convertedTo();
+        EXPECT_EQ(length == 250, target == Utf8(out));
+        EXPECT_EQ(length == 251, target.find(Utf8(temp + L"vsl")) == 0) << target;
+        ASSERT_EQ(length == 250 ? 0u : 1u, RecordedBoxes().size());
+        if (length == 251) {
             EXPECT_EQ(errorBoxText(out, L"OutLimit > 250"), RecordedBoxes()[0].text);
         }
     }
     // When the converter cannot read the picture there is nothing to copy;
     // the times its reading stamped still go back.
-    const FILETIME old = MakeFileTime(2021, 5, 4, 3, 2, 1, 1234567);
     source = CopyMedia(L"broken.png", dir.path);
-    ASSERT_TRUE(SetTimes(source, {old, old, old}));
+    ASSERT_TRUE(SetTimes(source, {kOldTime, kOldTime, kOldTime}));
     std::wstring out = pathOfLength(251, L".jpg");
     EXPECT_EQ(0, make(&out));
     FileTimes now;
     ASSERT_TRUE(GetTimes(source, &now));
-    EXPECT_TRUE(SameTime(old, now.access) && SameTime(old, now.write));
+    EXPECT_TRUE(SameTime(kOldTime, now.access) && SameTime(kOldTime, now.write));
 }
 
 TEST_F(ImageGenerator, WithoutTheStreamCacheTheCallersFileGivesWayToAJpgName)
 {
     gUseADS = false;
-    std::wstring callers = EnvWide(L"TEMP") + L"vslAB12.tmp";
+    std::wstring callers = temp + L"vslAB12.tmp";
     ASSERT_TRUE(WriteFileBytes(callers, ""));
     std::wstring out = callers;
     ASSERT_EQ(1, make(&out));
     EXPECT_FALSE(FileExists(callers));
-    EXPECT_EQ(out, convertedTo());
+    EXPECT_EQ(Utf8(out), convertedTo());
     EXPECT_EQ(L".jpg", out.substr(out.size() - 4));
     EXPECT_GT(getFileSize64(out.c_str()), 0);
     EXPECT_EQ(L"", ReadProfile(cacheIni, L":preview.jpg"));
@@ -202,40 +181,33 @@ TEST_F(ImageGenerator, WithoutTheStreamCacheTheCallersFileGivesWayToAJpgName)
 TEST_F(ImageGenerator, TheStandInViewerShowsThePictureUntilClosed)
 {
     std::wstring commandLine = L"0  \"" + MediaPath(L"alpha.png") + L"\" /silent /hide 7";
-    HANDLE process = StartProgramFindWindow(converterPath().c_str(), commandLine.c_str());
+    HANDLE process = StartProgramFindWindow(converter.c_str(), commandLine.c_str());
     ASSERT_NE(nullptr, process);
     HWND window = gFoundWindow;
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
     EXPECT_STREQ("IrfanView", className);
     std::string logged;
-    ReadFileBytes(record, &logged);
-    EXPECT_EQ(Utf8(commandLine) + "\n", logged);
+    EXPECT_TRUE(ReadFileBytes(record, &logged) && logged == Utf8(commandLine) + "\n") << logged;
 
     // The picture comes after the window. Fitted into the landscape client
     // area, the portrait picture leaves black at the sides; its disc is
     // orange in the middle.
     ShowWindow(window, SW_SHOWNOACTIVATE);
-    auto pixelAt = [window](double x, double y) {
+    auto looksLike = [window](double x, int r, int g, int b) {
         RECT client;
         GetClientRect(window, &client);
-        POINT at = {(LONG)(client.right * x), (LONG)(client.bottom * y)};
+        POINT at = {(LONG)(client.right * x), client.bottom / 2};
         ClientToScreen(window, &at);
         HDC screen = GetDC(NULL);
-        COLORREF colour = GetPixel(screen, at.x, at.y);
+        COLORREF c = GetPixel(screen, at.x, at.y);
         ReleaseDC(NULL, screen);
-        return colour;
-    };
-    auto resembles = [](COLORREF colour, int r, int g, int b) {
-        return abs(GetRValue(colour) - r) < 8 && abs(GetGValue(colour) - g) < 8 && abs(GetBValue(colour) - b) < 8;
+        return abs(GetRValue(c) - r) < 8 && abs(GetGValue(c) - g) < 8 && abs(GetBValue(c) - b) < 8;
     };
     bool orange = false;
-    for (int i = 0; i < 100 && !orange; ++i) {
-        Sleep(100);
-        orange = resembles(pixelAt(0.5, 0.5), 0xff, 0x80, 0x00);
-    }
-    EXPECT_TRUE(orange) << std::hex << pixelAt(0.5, 0.5);
-    EXPECT_TRUE(resembles(pixelAt(0.02, 0.5), 0, 0, 0)) << std::hex << pixelAt(0.02, 0.5);
+    for (int i = 0; i < 100 && !orange; ++i, Sleep(100)) orange = looksLike(0.5, 0xff, 0x80, 0x00);
+    EXPECT_TRUE(orange);
+    EXPECT_TRUE(looksLike(0.02, 0, 0, 0));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 10000));
     CloseHandle(process);
