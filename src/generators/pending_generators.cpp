@@ -5,8 +5,3 @@ int irfanviewGetImageThumbnail(const wchar_t*, wchar_t*, const wchar_t*)
 {
     return 0;
 }
-
-int MakeArchiveThumbnail(const wchar_t*, wchar_t*, int)
-{
-    return 0;
-}
