@@ -50,15 +50,16 @@ static bool entryName(unzFile zip, wchar_t* name, unz_file_info64* info)
 }
 
 // Copies the current entry in chunks, counting what is actually written:
-// the sizes an archive declares can lie.
-static bool extractCurrent(unzFile zip, const wchar_t* destination)
+// the sizes an archive declares can lie. The reader hands out methods it
+// cannot unpack as they are stored, so only those it can are taken.
+static bool extractCurrent(unzFile zip, const unz_file_info64& info, const wchar_t* destination)
 {
     static char chunk[kZipChunkBytes];
     long long written = 0;
     bool ok = true;
     HANDLE file = CreateFileW(destination, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
-    if (unzOpenCurrentFile(zip) != UNZ_OK) {
+    if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) || unzOpenCurrentFile(zip) != UNZ_OK) {
         CloseHandle(file);
         return false;
     }
@@ -86,8 +87,8 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
     int result = 0;
     zlib_filefunc64_def files;
     unz_global_info64 global;
-    unz64_file_pos chosenPosition;
-    bool encrypted = false;
+    unz64_file_pos chosenPosition = {};
+    unz_file_info64 chosenInfo = {};
     CoverChoice choice;
     StartCoverChoice(&choice);
     fill_win32_filefunc64W(&files);
@@ -102,14 +103,14 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
         bool stop = ConsiderCoverEntry(&choice, name, index, mode);
         if (choice.bestIndex == index) {
             unzGetFilePos64(zip, &chosenPosition);
-            encrypted = (info.flag & kZipEncrypted) != 0;
+            chosenInfo = info;
         }
         if (stop) break;
     }
     // An encrypted cover would need a password, and nobody may be asked.
-    if (choice.bestIndex < 0 || encrypted) goto done;
+    if (choice.bestIndex < 0 || (chosenInfo.flag & kZipEncrypted)) goto done;
     if (unzGoToFilePos64(zip, &chosenPosition) != UNZ_OK) goto done;
-    result = extractCurrent(zip, destination) ? 1 : 0;
+    result = extractCurrent(zip, chosenInfo, destination) ? 1 : 0;
 done:
     unzClose(zip);
     return result;

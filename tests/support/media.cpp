@@ -93,6 +93,13 @@ std::wstring MediaPath(const std::wstring& name)
     return path;
 }
 
+std::wstring ArchivePath(const std::wstring& name)
+{
+    std::wstring path = folderFromEnv(L"VSL_ARCHIVES", L"archives") + name;
+    if (!FileExists(path)) ADD_FAILURE() << "archive missing (run scripts/setup): " << testing::PrintToString(path);
+    return path;
+}
+
 std::wstring CopyMedia(const std::wstring& name, const std::wstring& folder, const std::wstring& newName)
 {
     std::wstring to = folder + (newName.empty() ? name : newName);

@@ -25,6 +25,9 @@ typedef std::vector<std::pair<std::wstring, std::wstring>> SettingsValues;
 // e.g. MediaPath(L"clip_SBS.mp4").
 std::wstring MediaFolder();
 std::wstring MediaPath(const std::wstring& name);
+// A file made by scripts/make-archives (VSL_ARCHIVES, else build/archives;
+// its header lists every file), e.g. ArchivePath(L"comic.cbz").
+std::wstring ArchivePath(const std::wstring& name);
 // Copies a sample into `folder` (trailing backslash) as `newName` (default:
 // its own name) and returns the copy's path, "" (with a test failure) when
 // it cannot. For tests that change a file or its streams.
