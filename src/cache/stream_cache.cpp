@@ -97,6 +97,12 @@ bool readStoredPosition(double* position)
     return true;
 }
 
+// Raised whenever video and audio thumbnails come out otherwise for the
+// same settings, so that pictures cached by an earlier build (squeezed
+// anamorphic video, the wrong one of several streams) are made anew once
+// instead of being shown for good.
+static const wchar_t kMediaPictureRevision[] = L"r1";
+
 // The signature is a hash over a text made of the settings that shape a
 // thumbnail of this kind. The text is hashed piece by piece, so settings
 // values of any length give a fixed function without a bounded buffer.
@@ -179,6 +185,7 @@ void buildCacheSignature(int mediaKind)
         hashInt(&h, gTextLine2YPos);
         hashInt(&h, gTextLine3XPos);
         hashInt(&h, gTextLine3YPos);
+        hashText(&h, kMediaPictureRevision);
     } else if (mediaKind >= 3 && mediaKind <= 5) {
         hashText(&h, szIrfanviewMidInputParam);
     }

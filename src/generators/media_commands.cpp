@@ -15,6 +15,15 @@ static const int kMaxTextXPos = 120; // text lines 1 and 2
 static const wchar_t kRightEdgeFiller = 0x00A0; // no-break space: drawtext keeps it
 static const wchar_t kAdsWarningColor[] = L"#FF7777";
 static const wchar_t kAdsWarningMark[] = L" !ADS";
+// Left alone, ffmpeg takes the largest video stream, while the probe (and
+// with it the height label) describes the first one.
+static const wchar_t kProbedStream[] = L" -map 0:v:0";
+// Square pixels before anything else, so that anamorphic video (a 16:9 DVD
+// picture stored as 720x576) keeps its shape, and the stereo crops, which
+// cut by halves, still cut the views. The stretch only ever shrinks one
+// side: a broken aspect such as 255:1 then gives a thin picture rather than
+// one too wide for the encoder. At 1:1 the scale passes frames untouched.
+static const wchar_t kSquarePixels[] = L"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,";
 
 int ClampFontSize(int size)
 {
@@ -70,7 +79,9 @@ static void putBoth(CommandText* main, CommandText* fallback, const wchar_t* pie
     put(fallback, piece);
 }
 
-static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* seek, const wchar_t* input)
+// `fromSource`: the input is the media file itself, not a picture of ours.
+static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* seek, const wchar_t* input,
+                    bool fromSource)
 {
     put(command, pre);
     if (seek) {
@@ -79,7 +90,10 @@ static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* see
     }
     put(command, L" -i \"");
     put(command, input);
-    put(command, L"\" -vf \"");
+    put(command, L"\"");
+    if (fromSource) put(command, kProbedStream);
+    put(command, L" -vf \"");
+    if (fromSource) put(command, kSquarePixels);
 }
 
 static void putGeometry(CommandText* command, double w, double h, double seek)
@@ -107,17 +121,19 @@ static void putDrawText(CommandText* command, const MediaSettings* s, const wcha
     putInt(command, L":y=%d:'", y);
 }
 
+// ffprobe prints "N/A" for raw streams and for files written without an
+// index (many browser recordings): then there is no position to seek to
+// and no time to show.
+static bool hasTimeline(ThumbKind kind, double duration)
+{
+    return duration > 0 && (kind != kThumbStill || duration > kStillTimingThreshold);
+}
+
 // Text line 1: the duration as a time, when the picture has a timeline.
 static void durationText(const MediaCommandInputs* in, double duration, wchar_t* text)
 {
-    const ProbeLines* probe = in->probe;
-    const wchar_t* line = NULL;
-    if (in->kind == kThumbWaveform)
-        line = probe->line[0];
-    else if (in->kind == kThumbFrame || duration > kStillTimingThreshold)
-        line = probe->line[2];
-    if (!line) return;
-    CopyWide(text, kMediaCommandChars, line);
+    if (!hasTimeline(in->kind, duration)) return;
+    CopyWide(text, kMediaCommandChars, in->probe->line[in->kind == kThumbWaveform ? 0 : 2]);
     FormatDrawTextTime(text, in->settings->hideHoursIfZero);
 }
 
@@ -168,17 +184,18 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
 
     // Heads: the input, and for a timeline the seek before it, so that
     // ffmpeg seeks in the file instead of decoding up to the position.
+    // Raw streams cannot seek at all, not even to 0.
     bool timed = false;
-    if (in->kind == kThumbStill && duration <= kStillTimingThreshold) {
+    if (in->kind == kThumbWaveform) {
+        putHead(&main, s->preInput, NULL, in->waveformImage, false);
+    } else if (!hasTimeline(in->kind, duration)) {
         seek = 0;
-        putHead(&main, s->preInput, NULL, in->source);
-    } else if (in->kind == kThumbWaveform) {
-        putHead(&main, s->preInput, NULL, in->waveformImage);
+        putHead(&main, s->preInput, NULL, in->source, true);
     } else {
         wchar_t seekText[kFormatWideChars];
         if (FormatWide(seekText, L"%0.4lf", seek) < 0) main.fits = false;
-        putHead(&main, s->preInput, seekText, in->source);
-        putHead(&fallback, s->preInput, L"0", in->source);
+        putHead(&main, s->preInput, seekText, in->source, true);
+        putHead(&fallback, s->preInput, L"0", in->source, true);
         timed = true;
     }
 

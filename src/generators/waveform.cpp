@@ -44,12 +44,11 @@ static bool makeFadeFiles(wchar_t* fadeOutFile, wchar_t* mergedFile)
 // The fade-in pane goes into the waveform image file (the main waveform
 // replaces it later), the fade-out pane into its own file, and both side by
 // side into the merged file. Returns null on success, else what failed.
-static const char* makeFadePanes(const wchar_t* source, double duration, const WaveformLayout* layout,
-                                 const wchar_t* waveformImageFile, const wchar_t* fadeOutFile,
-                                 const wchar_t* mergedFile)
+static const char* makeFadePanes(const wchar_t* source, double duration, double fadeLength,
+                                 const WaveformLayout* layout, const wchar_t* waveformImageFile,
+                                 const wchar_t* fadeOutFile, const wchar_t* mergedFile)
 {
     wchar_t szCommand[kWaveformCommandChars];
-    double fadeLength = WaveformFadeLength(gAudioIdealFadeInOutInSecs, duration);
 
     bool built = BuildFadeInCommand(szCommand, fadeLength, source, layout->fadeInWidth, layout->paneHeight,
                                     szAudioColorLeft, szAudioColorRight, waveformImageFile);
@@ -99,9 +98,11 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
 
     ComputeWaveformLayout(gThumbWidth, gThumbHeight, bFfmpegAudioSmoothen, gAudioSeparatorThickness, &layout);
 
-    if (bAudioShowFadeInOut && makeFadeFiles(szFadeOutFile, szMergedFile)) {
-        const char* failure =
-            makeFadePanes(source, duration, &layout, waveformImageFile, szFadeOutFile, szMergedFile);
+    // A track without a known duration has no end to show, and no panes.
+    double fadeLength = WaveformFadeLength(gAudioIdealFadeInOutInSecs, duration);
+    if (bAudioShowFadeInOut && fadeLength > 0 && makeFadeFiles(szFadeOutFile, szMergedFile)) {
+        const char* failure = makeFadePanes(source, duration, fadeLength, &layout, waveformImageFile,
+                                            szFadeOutFile, szMergedFile);
         if (failure) {
             DeleteFileW(szFadeOutFile);
             DeleteFileW(szMergedFile);

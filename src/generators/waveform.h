@@ -3,6 +3,7 @@
 #pragma once
 
 // Fills `waveformImageFile` (an existing empty temporary file) with the
-// waveform of `source`, whose duration is `duration` seconds. The outcome
-// is judged by the caller from the file's size.
+// waveform of `source`, whose duration is `duration` seconds (0 or less
+// when unknown: then without fade panes). The outcome is judged by the
+// caller from the file's size.
 void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* waveformImageFile);

@@ -30,6 +30,8 @@ static const wchar_t kStackFormat[] =
     L"-loglevel panic -i \"%ls\" -i \"%ls\" -filter_complex "
     L"vstack=inputs=2,drawbox=x=0:y=((in_h/4)*3)-%d:w=in_w:h=%d:color=222222@1:t=fill -f mjpeg -qscale:v 1 -y \"%ls\"";
 
+static const double kWaveformMinFadeSecs = 0.00001; // the smallest "%.5f" above 0
+
 static const wchar_t* orEmpty(const wchar_t* text)
 {
     return text ? text : L"";
@@ -62,6 +64,9 @@ double WaveformFadeLength(double idealSecs, double duration)
     if (length > kWaveformMaxFadeSecs) length = kWaveformMaxFadeSecs;
     // A short track would otherwise show the same seconds in both panes.
     if (2 * length > duration) length = duration * 0.25;
+    // A length that prints as "-t 0.00000" would mean no limit to ffmpeg:
+    // a track without a known duration would be read whole, twice.
+    if (!(length >= kWaveformMinFadeSecs)) return 0;
     return length;
 }
 

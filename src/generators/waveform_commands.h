@@ -24,7 +24,8 @@ struct WaveformLayout {
 void ComputeWaveformLayout(int cellWidth, int cellHeight, bool smoothen, int separatorSetting,
                            WaveformLayout* layout);
 
-// Seconds shown in each fade pane for a track of `duration` seconds.
+// Seconds shown in each fade pane for a track of `duration` seconds; 0
+// when the track gets no panes.
 double WaveformFadeLength(double idealSecs, double duration);
 
 // Each builder writes its text into `out` (kWaveformCommandChars) and

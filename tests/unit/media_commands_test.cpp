@@ -15,6 +15,8 @@ const wchar_t kPost[] = L"-frames:v 1 -an -vsync 0 -f mjpeg -qscale:v 2 -y";
 const wchar_t kSharpen[] = L"smartblur=lr=0.62:ls=-0.90:lt=-5.0:cr=0.5:cs=1.0:ct=1.5";
 const wchar_t kDrawText[] = L"fontfile=c\\:/Windows/Fonts/micross.ttf:fix_bounds=1:shadowcolor=black:shadowx=1:shadowy=1";
 const wchar_t kNbsp2[] = L"\u00A0\u00A0";
+// What follows the source: its probed stream, and square pixels.
+const wchar_t kFromSource[] = L" -map 0:v:0 -vf \"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,";
 
 // One drawtext filter as the chain holds it.
 std::wstring DrawText(const std::wstring& text, const std::wstring& color, int size, int x, int y)
@@ -84,15 +86,15 @@ TEST_F(MediaCommandsTest, FrameOfAVideoWithDefaultSettings)
                                L":text='\u00A0\u00A0':fontcolor=dddddd:fontsize=9:x=204:y=7:'"
                                L",drawtext='" + kDrawText +
                                L":text='1080p\u00A0\u00A0':fontcolor=dddddd:fontsize=9:x=204:y=84:'";
-    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -ss 17.4000 -i \"C:\\v\\clip.mp4\" -vf \""
-              L"scale=200:100:force_original_aspect_ratio=decrease,pad=200:100:(ow-iw)/2:(oh-ih)/2,"
+    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -ss 17.4000 -i \"C:\\v\\clip.mp4\" -map 0:v:0 -vf \""
+              L"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,scale=200:100:force_original_aspect_ratio=decrease,pad=200:100:(ow-iw)/2:(oh-ih)/2,"
               L"select=isnan(prev_selected_t)+gte(t-prev_selected_t\\,17.4000),tile=1x1" +
                   texts +
                   L",smartblur=lr=0.62:ls=-0.90:lt=-5.0:cr=0.5:cs=1.0:ct=1.5\" "
                   L"-frames:v 1 -an -vsync 0 -f mjpeg -qscale:v 2 -y \"C:\\t\\vsl1.tmp\"",
               main());
-    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -ss 0 -i \"C:\\v\\clip.mp4\" -vf \""
-              L"scale=200:100:force_original_aspect_ratio=decrease,pad=200:100:(ow-iw)/2:(oh-ih)/2,"
+    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -ss 0 -i \"C:\\v\\clip.mp4\" -map 0:v:0 -vf \""
+              L"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,scale=200:100:force_original_aspect_ratio=decrease,pad=200:100:(ow-iw)/2:(oh-ih)/2,"
               L"select=isnan(prev_selected_t)+gte(t-prev_selected_t\\,0.0000),tile=1x1" +
                   texts +
                   L",smartblur=lr=0.62:ls=-0.90:lt=-5.0:cr=0.5:cs=1.0:ct=1.5\" "
@@ -116,7 +118,9 @@ TEST_F(MediaCommandsTest, SeekFollowsThePositionInForceForFramesAndHalfTheDurati
         {kThumbFrame, L"100\n", 17.4, L" -ss 17.4000 -i ", L"\\,17.4000)", L"01'\\:'40"},
         {kThumbFrame, L"100\n", 29.9, L" -ss 29.9000 -i ", L"\\,29.9000)", L"01'\\:'40"},
         {kThumbFrame, L"7200.4\n", 50, L" -ss 3600.2000 -i ", L"\\,3600.2000)", L"02'\\:'00'\\:'00"},
-        {kThumbFrame, L"-8\n", 17.4, L" -ss 0.0000 -i ", L"\\,0.0000)", L"ER"},
+        // Raw streams and files written without an index have no duration.
+        {kThumbFrame, L"N/A\n", 17.4, nullptr, L"\\,0.0000)", nullptr},
+        {kThumbFrame, L"-8\n", 17.4, nullptr, L"\\,0.0000)", nullptr},
         // A GIF: half the duration, the percent position does not apply.
         {kThumbStill, L"2\n", 17.4, L" -ss 1.0000 -i ", L"\\,1.0000)", L"00'\\:'02"},
         {kThumbStill, L"0.1\n", 17.4, nullptr, L"\\,0.0000)", nullptr},
@@ -127,11 +131,13 @@ TEST_F(MediaCommandsTest, SeekFollowsThePositionInForceForFramesAndHalfTheDurati
         in.position = c.position;
         build(c.kind, L"640\n", L"480\n", c.duration);
         if (c.head) {
-            EXPECT_EQ(std::wstring(kPre) + c.head + L"\"" + kSource + L"\" -vf \"", main().substr(0, main().find(L"scale=")));
+            EXPECT_EQ(std::wstring(kPre) + c.head + L"\"" + kSource + L"\"" + kFromSource,
+                      main().substr(0, main().find(L"scale=200")));
             EXPECT_TRUE(out.fallbackFits);
             EXPECT_TRUE(Contains(fallback(), std::wstring(kPre) + L" -ss 0 -i \"" + kSource + L"\""));
         } else {
-            EXPECT_EQ(std::wstring(kPre) + L" -i \"" + kSource + L"\" -vf \"", main().substr(0, main().find(L"scale=")));
+            EXPECT_EQ(std::wstring(kPre) + L" -i \"" + kSource + L"\"" + kFromSource,
+                      main().substr(0, main().find(L"scale=200")));
             EXPECT_EQ(0, out.seek);
             EXPECT_FALSE(out.fallbackFits);
         }
@@ -151,7 +157,8 @@ TEST_F(MediaCommandsTest, StereoPhotoIsNeverTimedAndKeepsItsLeftHalf)
     source = L"C:\\p\\photo.JPS";
     in.extension = L"JPS";
     build(kThumbStill, L"", L"", L"0.0");
-    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -i \"C:\\p\\photo.JPS\" -vf \"crop=iw/2:ih:0:0,"
+    EXPECT_EQ(L"-t 10 -noaccurate_seek -loglevel panic -i \"C:\\p\\photo.JPS\" -map 0:v:0 -vf \""
+              L"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,crop=iw/2:ih:0:0,"
               L"scale=200:100:force_original_aspect_ratio=decrease,pad=200:100:(ow-iw)/2:(oh-ih)/2,"
               L"select=isnan(prev_selected_t)+gte(t-prev_selected_t\\,0.0000),tile=1x1" +
                   DrawText(L"3D\u00A0\u00A0", L"dddddd", 9, 204, 7) + DrawText(kNbsp2, L"dddddd", 9, 204, 84) +
@@ -191,10 +198,11 @@ TEST_F(MediaCommandsTest, LayoutFiltersLabelsAndHeightLabels)
         in.extension = L"mkv";
         s.support3D = c.support3D;
         build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
-        std::wstring head = std::wstring(kPre) + L" -ss 10.4400 -i \"" + c.source + L"\" -vf \"";
-        EXPECT_EQ(head + c.filters + L"scale=", main().substr(0, main().find(L"scale=") + 6));
-        std::wstring fallbackHead = std::wstring(kPre) + L" -ss 0 -i \"" + c.source + L"\" -vf \"";
-        EXPECT_EQ(fallbackHead + c.filters + L"scale=", fallback().substr(0, fallback().find(L"scale=") + 6));
+        // The crops come after square pixels, the fitting after the crops.
+        std::wstring head = std::wstring(kPre) + L" -ss 10.4400 -i \"" + c.source + L"\"" + kFromSource;
+        EXPECT_EQ(head + c.filters + L"scale=200", main().substr(0, main().find(L"scale=200") + 9));
+        std::wstring fallbackHead = std::wstring(kPre) + L" -ss 0 -i \"" + c.source + L"\"" + kFromSource;
+        EXPECT_EQ(fallbackHead + c.filters + L"scale=200", fallback().substr(0, fallback().find(L"scale=200") + 9));
         std::wstring line2 = (c.line2 ? std::wstring(c.line2) : L"") + kNbsp2;
         EXPECT_TRUE(Contains(main(), DrawText(line2, L"dddddd", 9, 204, 7)));
         EXPECT_TRUE(Contains(main(), DrawText(std::wstring(c.line3) + kNbsp2, L"dddddd", 9, 204, 84)));

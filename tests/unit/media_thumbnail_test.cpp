@@ -108,7 +108,7 @@ TEST_F(MediaThumbnailFlow, AStereoPhotoNeedsNoProbe)
     EXPECT_EQ(0, make(L"640\n480\n10"));
     EXPECT_TRUE(RecordedBoxes().empty());
     ASSERT_EQ(1u, runs().size()); // the picture itself, no fallback
-    EXPECT_TRUE(Contains(runs()[0], "-loglevel panic -i \"" + Utf8(source) + "\" -vf \"crop=iw/2:ih:0:0,")) << runs()[0];
+    EXPECT_TRUE(Contains(runs()[0], "-loglevel panic -i \"" + Utf8(source) + "\" -map 0:v:0 -vf \"scale=iw*min(1\\,sar):ih/max(1\\,sar),setsar=1,crop=iw/2:ih:0:0,")) << runs()[0];
     expectNoTemporaryFiles();
 }
 
@@ -125,7 +125,7 @@ TEST_F(MediaThumbnailFlow, AFrameIsProbedThenTakenAndRetakenFromTheStart)
                                            Utf8(source) + "\""))
             << lines[0];
         EXPECT_TRUE(Contains(lines[1], "-t 10 -noaccurate_seek -loglevel panic -ss 17.4000 -i \"" + Utf8(source) +
-                                           "\" -vf \"scale=200:100:"))
+                                           "\" -map 0:v:0 -vf \"scale=iw*min(1\\,sar)"))
             << lines[1];
         // The text reaches ffmpeg intact, no-break spaces included.
         EXPECT_TRUE(Contains(lines[1], Utf8(L":text='1080p\u00A0\u00A0':")));

@@ -25,6 +25,9 @@ TEST(WaveformFadeLength, IdealLoweredTo120ThenQuarterOfShortTracks)
     } const cases[] = {
         {2.00, 3, 0.75},    {200, 1000, 120}, {2.00, 100, 2},  {2.00, 4, 2},
         {2.00, 3.99, 0.9975}, {120, 240, 120}, {120, 239, 59.75}, {2.00, 0, 0},
+        // No panes: without a duration, or where "-t" would read 0.00000,
+        // which ffmpeg takes as no limit.
+        {2.00, -1, 0}, {0, 60, 0}, {-2, 60, 0}, {2.00, 0.00003, 0}, {2.00, 0.00004, 0.00001},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(c.expected, WaveformFadeLength(c.ideal, c.duration)) << c.ideal << " / " << c.duration;
