@@ -7,6 +7,8 @@ set(CMAKE_C_COMPILER   ${VSL_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${VSL_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER  ${VSL_TRIPLE}-windres)
 set(CMAKE_ASM_NASM_COMPILER nasm)
+# ctest and try_run start the built programs through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
 set(CMAKE_FIND_ROOT_PATH /usr/${VSL_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

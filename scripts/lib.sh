@@ -11,6 +11,12 @@ declare -gA VSL_NPM_TOOLS=(
   [ffmpeg.exe]="$VSL_NPM_DIR/node_modules/@ffmpeg-installer/win32-x64/ffmpeg.exe"
   [ffprobe.exe]="$VSL_NPM_DIR/node_modules/@ffprobe-installer/win32-x64/ffprobe.exe"
 )
+# Wine maps file names through the locale's character set: without UTF-8,
+# names outside ASCII (which the tests and the demo use) cannot be opened.
+case "$(locale charmap 2>/dev/null)" in
+  UTF-8) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 export WINEPREFIX="$VSL_BUILD_DIR/wineprefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -53,4 +59,27 @@ vsl_stop_wine() {
 vsl_media_current() {
   [ -f "$1/.stamp" ] &&
     [ "$(cat "$1/.stamp")" = "$(sha256sum "$ROOT/scripts/make-media" | cut -d' ' -f1)" ]
+}
+
+# Claims DIR (made when missing) for a script's output; the names of the
+# files this run will write come on stdin. A new or empty folder is taken,
+# and so is one that holds MANIFEST from an earlier run: the files listed
+# there, and only those, are removed, and MANIFEST then lists this run's.
+# Any other folder is refused, so that a folder given by mistake (say
+# ~/Pictures) never loses or has overwritten a file of its owner.
+vsl_claim_output_folder() { # dir manifest-name < file names
+  local dir="$1" manifest="$1/$2" name
+  mkdir -p "$dir" || return 1
+  if [ ! -f "$manifest" ] && [ -n "$(find "$dir" -mindepth 1 -maxdepth 1 -print -quit)" ]; then
+    echo "$dir holds other files; give an empty or new folder" >&2
+    return 1
+  fi
+  if [ -f "$manifest" ]; then
+    while IFS= read -r name; do
+      # Plain names only: an edited manifest cannot reach outside DIR.
+      case "$name" in '' | . | .. | */*) continue ;; esac
+      rm -f -- "$dir/$name"
+    done < "$manifest"
+  fi
+  cat > "$manifest"
 }

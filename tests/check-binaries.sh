@@ -20,12 +20,13 @@ for dll in "$@"; do
     echo "ok   $dll exports: $exports"
   fi
   imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/{print tolower($3)}' | sort -u)
+  foreign=0
   for imp in $imports; do
     case "$allowed" in
       *" $imp "*) ;;
-      *) echo "FAIL $dll imports $imp"; status=1 ;;
+      *) echo "FAIL $dll imports $imp"; foreign=1; status=1 ;;
     esac
   done
-  echo "ok   $dll imports: $(echo $imports)"
+  [ $foreign = 0 ] && echo "ok   $dll imports: $(echo $imports)"
 done
 exit $status

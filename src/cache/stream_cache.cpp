@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "plugin/file_info.h"
 #include "plugin/state.h"
+#include "settings/extensions.h"
 #include "settings/settings.h"
 
 bool gUseADS = false;
@@ -16,7 +17,8 @@ DWORD gSavedAttributes = kNoSavedAttributes;
 wchar_t gStreamName[kStreamNameChars];
 wchar_t gCacheSignature[kSignatureChars];
 wchar_t gFileThumbsCachedADS[kCachedAdsChars];
-wchar_t gRealPath[kRealPathChars];
+// The source's final path: the file whose streams and attributes we touch.
+static wchar_t gRealPath[kRealPathChars];
 
 static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
@@ -34,7 +36,8 @@ static void dropCache()
     gADSFailed = true;
 }
 
-int getRealPath(wchar_t* path)
+// Replaces `path` (kRealPathChars) by the file's final path; 0 on failure.
+static int getRealPath(wchar_t* path)
 {
     int ok = 0;
     wchar_t finalPath[kRealPathChars];
@@ -97,6 +100,10 @@ bool readStoredPosition(double* position)
     return true;
 }
 
+// Leads the hashed text. A change to what the text holds comes with a new
+// number, so that records made under the old layout can never match.
+static const wchar_t kSignatureFormat[] = L"2";
+
 // Raised whenever video and audio thumbnails come out otherwise for the
 // same settings, so that pictures cached by an earlier build (squeezed
 // anamorphic video, the wrong one of several streams) are made anew once
@@ -146,9 +153,9 @@ unsigned long long cacheSignatureHash(const wchar_t* text)
 void buildCacheSignature(int mediaKind)
 {
     SignatureHash h = {1, 0};
-    hashText(&h, L"2");
+    hashText(&h, kSignatureFormat);
     hashInt(&h, mediaKind);
-    if (mediaKind == 1) {
+    if (mediaKind == kMediaVideo) {
         hashText(&h, szFfmpegVideo_LR);
         hashText(&h, szFfmpegVideo_TB);
         hashText(&h, szFfmpegVideo_VR_LR);
@@ -157,7 +164,7 @@ void buildCacheSignature(int mediaKind)
         hashText(&h, szFfmpegVideo_VR_360);
         hashInt(&h, b3DSupport);
         hashDouble(&h, L"%.5f", gPositionActive ? gCurrentPosition : gPercentPosition);
-    } else if (mediaKind == 2) {
+    } else if (mediaKind == kMediaAudio) {
         hashInt(&h, bAudioCoverHasPriority);
         hashText(&h, szFfmpegAudioPostInputParams);
         hashText(&h, szAudioColorLeft);
@@ -168,7 +175,7 @@ void buildCacheSignature(int mediaKind)
         hashInt(&h, gAudioSeparatorThickness);
         hashInt(&h, bFfmpegAudioSmoothen);
     }
-    if (mediaKind == 1 || mediaKind == 2) {
+    if (mediaKind == kMediaVideo || mediaKind == kMediaAudio) {
         hashText(&h, szFfmpegVideoPreInputParams);
         hashText(&h, szFfmpegVideoPostInputParams);
         hashText(&h, szFfmpegSharpenInputParams);
@@ -186,7 +193,7 @@ void buildCacheSignature(int mediaKind)
         hashInt(&h, gTextLine3XPos);
         hashInt(&h, gTextLine3YPos);
         hashText(&h, kMediaPictureRevision);
-    } else if (mediaKind >= 3 && mediaKind <= 5) {
+    } else if (mediaKind == kMediaImage || mediaKind == kMediaComic || mediaKind == kMediaAlbum) {
         hashText(&h, szIrfanviewMidInputParam);
     }
     FormatWideUnbounded(gCacheSignature, kSignatureChars, L"%llx", (unsigned long long)h.a);
@@ -212,7 +219,8 @@ void parseCacheRecord(const wchar_t* text, wchar_t separator, wchar_t first[kRec
     }
 }
 
-int formatRecordTime(const FILETIME* time, wchar_t* out)
+// "yyyy.mm.dd hh:mm:ss" of a UTC file time into `out` (kRecordFieldChars).
+static int formatRecordTime(const FILETIME* time, wchar_t* out)
 {
     SYSTEMTIME st;
     out[0] = 0;
@@ -241,12 +249,20 @@ int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME
     return ok != 0;
 }
 
+// Whether a stream that is there still has its record to pass: with a
+// refresh test on, or in single-size mode, where one stream serves every
+// cell size and the record says which one it holds.
+static bool recordIsChecked()
+{
+    return bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes;
+}
+
 int checkCachedThumbnail(bool forceRefresh)
 {
     if (forceRefresh) return kCacheMiss;
     if (getFileSize64(szFileThumbsOUT) <= 0) return kCacheMiss;
 
-    if (!(bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes)) return kCacheHit;
+    if (!recordIsChecked()) return kCacheHit;
 
     wchar_t record[kSettingsChars];
     wchar_t recordTime[kRecordFieldChars], signature[kRecordFieldChars], cellSize[kRecordFieldChars];
@@ -279,6 +295,7 @@ int unlockSourceForWriting()
     HANDLE file = CreateFileW(gRealPath, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) goto fail;
     CloseHandle(file);
+    // Writing the attributes back unchanged proves the right to change them.
     if (!SetFileAttributesW(gRealPath, gSavedAttributes)) goto fail;
     if (gSavedAttributes & FILE_ATTRIBUTE_READONLY) {
         if (!SetFileAttributesW(gRealPath, gSavedAttributes & ~(DWORD)FILE_ATTRIBUTE_READONLY)) goto fail;

@@ -18,14 +18,11 @@ extern DWORD gSavedAttributes; // kNoSavedAttributes when nothing to put back
 extern wchar_t gStreamName[kStreamNameChars];
 extern wchar_t gCacheSignature[kSignatureChars];
 extern wchar_t gFileThumbsCachedADS[kCachedAdsChars];
-extern wchar_t gRealPath[kRealPathChars];
 
 const DWORD kNoSavedAttributes = (DWORD)-1;
 
 enum CacheCheck { kCacheRefuse = -1, kCacheMiss = 0, kCacheHit = 1 };
 
-// Replaces `path` (kRealPathChars) by the file's final path; 0 on failure.
-int getRealPath(wchar_t* path);
 // Real path, attributes, stream names and their limits. Returns 0 when the
 // request must be refused (attributes unreadable); otherwise 1, with the
 // cache either ready or dropped for this request.
@@ -66,6 +63,3 @@ int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FIL
 int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 // The warning shown whenever a file's times could not be put back.
 extern const wchar_t kTimeRestoreError[];
-
-// "yyyy.mm.dd hh:mm:ss" of a UTC file time into `out` (kRecordFieldChars).
-int formatRecordTime(const FILETIME* time, wchar_t* out);

@@ -9,7 +9,8 @@
 // has no owner, and an unseen modal box would look like a hung host.
 static const UINT kBoxStyle = MB_OK | MB_TOPMOST | MB_SETFOREGROUND;
 
-int PresentMessageBox(const wchar_t* text, const wchar_t* caption, UINT style)
+// The production presenter: modal, topmost, ownerless MessageBoxW.
+static int PresentMessageBox(const wchar_t* text, const wchar_t* caption, UINT style)
 {
     return MessageBoxW(NULL, text, caption, style);
 }

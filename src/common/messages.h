@@ -7,9 +7,6 @@
 typedef int (*MessagePresenter)(const wchar_t* text, const wchar_t* caption, UINT style);
 extern MessagePresenter gMessagePresenter;
 
-// The production presenter: modal, topmost, ownerless MessageBoxW.
-int PresentMessageBox(const wchar_t* text, const wchar_t* caption, UINT style);
-
 // Capacities (terminator included) of the box texts.
 enum { kErrorBoxChars = 2048, kDebugBoxBytes = 2048, kDebugBoxWchars = 2048 };
 

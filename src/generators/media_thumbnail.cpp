@@ -10,7 +10,6 @@
 #include "generators/media_commands.h"
 #include "generators/waveform.h"
 #include "plugin/file_info.h"
-#include "plugin/pipeline.h"
 #include "plugin/state.h"
 #include "settings/extensions.h"
 #include "settings/settings.h"
@@ -100,7 +99,6 @@ static void emptyOutput(const wchar_t* out)
 
 int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
 {
-    int result = 0;
     int made = 0;
     bool timesCaptured = false;
     bool still = false;
@@ -175,14 +173,10 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     }
     // Judged before the times go back, so nothing touches the source after.
     made = getFileSize64(out) > 0 ? 1 : 0;
-    if (timesCaptured) {
-        timesCaptured = false;
-        if (!restoreSourceTimes(source)) goto done;
-    }
-    result = made;
 done:
-    // An early end still puts back what the probe's reading changed.
-    if (timesCaptured) restoreSourceTimes(source);
+    // Every end, an early one too, puts back what the tools' reading and
+    // writing changed; a thumbnail whose times could not be put back fails.
+    if (timesCaptured && !restoreSourceTimes(source)) made = 0;
     if (szWaveformFile[0]) DeleteFileW(szWaveformFile);
-    return result;
+    return made;
 }

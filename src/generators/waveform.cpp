@@ -9,7 +9,6 @@
 #include "common/messages.h"
 #include "generators/waveform_commands.h"
 #include "plugin/file_info.h"
-#include "plugin/pipeline.h"
 #include "plugin/state.h"
 #include "settings/settings.h"
 #include "tools/runner.h"

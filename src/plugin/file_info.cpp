@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "common/format.h"
+#include "plugin/state.h"
 
 void getFileExtension(wchar_t* path)
 {
@@ -31,4 +32,19 @@ long long getFileSize64(const wchar_t* path)
 done:
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return result;
+}
+
+int makeTemporaryOutput(wchar_t* out)
+{
+    wchar_t folder[MAX_PATH];
+    wchar_t name[MAX_PATH];
+    DWORD n = GetTempPathW(259, folder);
+    if (n == 0 || n >= 259) return 0;
+    if (!GetTempFileNameW(folder, L"vsl", 0, name)) return 0;
+    // GetTempFileNameW created the file: a name we cannot use is removed.
+    if (wcslen(name) >= 260 || !CopyWide(out, kThumbOutChars, name)) {
+        DeleteFileW(name);
+        return 0;
+    }
+    return 1;
 }

@@ -51,32 +51,25 @@ static void readSampledRows(j_decompress_ptr cinfo, unsigned width, unsigned hei
     }
 }
 
-unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, bool* supersample)
+// Decodes into *pixels; false when the library stopped on a fatal error.
+// The recovery point is set here and every object that outlives a jump back
+// to it (the decompressor, its error manager and scan limit, the file and
+// the pixel buffer) belongs to the caller. Nothing this frame changes after
+// the recovery point is read after a jump, so no local needs to be volatile.
+static bool decodeOpenedJpeg(j_decompress_ptr cinfo, JpegErrorManager* errors, JpegScanLimit* limit, FILE* file,
+                             unsigned char** pixels, int* width, int* height, bool* supersample)
 {
-    struct jpeg_decompress_struct cinfo;
-    JpegErrorManager errors;
-    JpegScanLimit limit;
-    unsigned char* volatile pixels = NULL;
-    unsigned char* volatile result = NULL;
+    if (__builtin_setjmp(errors->recovery)) return false;
+
+    jpeg_create_decompress(cinfo);
+    jpegBoundDecoder(cinfo, limit);
+    jpegFileSource(cinfo, file);
+    jpeg_read_header(cinfo, TRUE);
+    jpeg_start_decompress(cinfo);
+
     unsigned boxWidth = *width > 0 ? (unsigned)*width : 1;
     unsigned boxHeight = *height > 0 ? (unsigned)*height : 1;
-    unsigned fittedWidth = 0, fittedHeight = 0;
-    size_t bytes = 0;
-
-    FILE* file = _wfopen(path, L"rb");
-    if (!file) return NULL;
-    // Zeroed, so that destroying is safe however early a failure comes.
-    memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpegSilentErrors(&errors);
-    if (__builtin_setjmp(errors.recovery)) goto done;
-
-    jpeg_create_decompress(&cinfo);
-    jpegBoundDecoder(&cinfo, &limit);
-    jpegFileSource(&cinfo, file);
-    jpeg_read_header(&cinfo, TRUE);
-    jpeg_start_decompress(&cinfo);
-
-    if (*supersample && cinfo.output_width <= boxWidth && cinfo.output_height <= boxHeight) {
+    if (*supersample && cinfo->output_width <= boxWidth && cinfo->output_height <= boxHeight) {
         // It fits the doubled box: decode for the plain cell, halve nothing.
         *supersample = false;
         boxWidth >>= 1;
@@ -84,24 +77,39 @@ unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, boo
         if (!boxWidth) boxWidth = 1;
         if (!boxHeight) boxHeight = 1;
     }
-    fitJpegSize(cinfo.output_width, cinfo.output_height, boxWidth, boxHeight, &fittedWidth,
+    unsigned fittedWidth = 0, fittedHeight = 0;
+    fitJpegSize(cinfo->output_width, cinfo->output_height, boxWidth, boxHeight, &fittedWidth,
                 &fittedHeight);
     *width = (int)fittedWidth;
     *height = (int)fittedHeight;
 
-    bytes = (size_t)fittedWidth * fittedHeight * 3;
-    pixels = (unsigned char*)malloc(bytes);
-    if (!pixels) goto done;
-    memset(pixels, 255, bytes);
-    readSampledRows(&cinfo, fittedWidth, fittedHeight, pixels);
+    size_t bytes = (size_t)fittedWidth * fittedHeight * 3;
+    *pixels = (unsigned char*)malloc(bytes);
+    if (!*pixels) return false;
+    memset(*pixels, 255, bytes);
+    readSampledRows(cinfo, fittedWidth, fittedHeight, *pixels);
     // Rows after the last used one are never read: destroying the
     // decompressor does not need them, and reading them costs time.
-    result = pixels;
-    pixels = NULL;
+    return true;
+}
 
-done:
+unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, bool* supersample)
+{
+    struct jpeg_decompress_struct cinfo;
+    JpegErrorManager errors;
+    JpegScanLimit limit;
+    unsigned char* pixels = NULL;
+
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) return NULL;
+    // Zeroed, so that destroying is safe however early a failure comes.
+    memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = jpegSilentErrors(&errors);
+    if (!decodeOpenedJpeg(&cinfo, &errors, &limit, file, &pixels, width, height, supersample)) {
+        free(pixels);
+        pixels = NULL;
+    }
     jpeg_destroy_decompress(&cinfo);
     fclose(file);
-    free(pixels);
-    return result;
+    return pixels;
 }

@@ -9,15 +9,9 @@ static void jpegSilentOutput(j_common_ptr cinfo)
     (void)cinfo;
 }
 
-struct jpeg_error_mgr* jpegSilentErrors(JpegErrorManager* errors)
-{
-    struct jpeg_error_mgr* manager = jpeg_std_error(&errors->pub);
-    manager->error_exit = jpegErrorExit;
-    manager->output_message = jpegSilentOutput;
-    return manager;
-}
-
-void jpegErrorExit(j_common_ptr cinfo)
+// Fatal-error entry: formats and drops the message, then jumps to the
+// recovery point of the JpegErrorManager that cinfo->err points to.
+static void jpegErrorExit(j_common_ptr cinfo)
 {
     char message[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, message);
@@ -27,6 +21,14 @@ void jpegErrorExit(j_common_ptr cinfo)
     // restores the stack and frame pointers; every frame it leaves is C code
     // of libjpeg or a frame without destructors.
     __builtin_longjmp(errors->recovery, 1);
+}
+
+struct jpeg_error_mgr* jpegSilentErrors(JpegErrorManager* errors)
+{
+    struct jpeg_error_mgr* manager = jpeg_std_error(&errors->pub);
+    manager->error_exit = jpegErrorExit;
+    manager->output_message = jpegSilentOutput;
+    return manager;
 }
 
 // Called while libjpeg absorbs input; the scan number only grows.

@@ -30,9 +30,6 @@ struct JpegScanLimit {
 // output_message; returns the record to put in cinfo.err. The caller sets
 // the recovery point with __builtin_setjmp(errors->recovery) before use.
 struct jpeg_error_mgr* jpegSilentErrors(JpegErrorManager* errors);
-// Fatal-error entry: formats and drops the message, then jumps to the
-// recovery point of the JpegErrorManager that cinfo->err points to.
-void jpegErrorExit(j_common_ptr cinfo);
 // Bounds a created decompressor's memory and scan count (call before
 // jpeg_start_decompress). `limit` must live as long as the decompressor.
 void jpegBoundDecoder(j_decompress_ptr cinfo, JpegScanLimit* limit);

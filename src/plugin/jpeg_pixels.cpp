@@ -45,7 +45,8 @@ void swapRedBlue(unsigned char* pixels, unsigned width, unsigned height)
     }
 }
 
-size_t dibStride(unsigned width)
+// Byte length of a 24-bit row padded to a multiple of 4.
+static size_t dibStride(unsigned width)
 {
     return ((size_t)width * 24 + 31) / 32 * 4;
 }

@@ -12,10 +12,8 @@ void sampleRowGray(const unsigned char* source, unsigned sourceWidth, unsigned t
                    unsigned char* target);
 // RGB to BGR (and back), in place.
 void swapRedBlue(unsigned char* pixels, unsigned width, unsigned height);
-// Byte length of a 24-bit row padded to a multiple of 4.
-size_t dibStride(unsigned width);
-// New buffer with each row padded to dibStride(width); null when it cannot
-// be allocated. The input stays the caller's; the result is freed with free().
+// New buffer with each row padded to a multiple of 4 bytes (its length in
+// *stride); null when it cannot be allocated. The input stays the caller's; the result is freed with free().
 unsigned char* padRowsToDword(const unsigned char* pixels, unsigned width, unsigned height,
                               size_t* stride);
 // Reverses the row order in place (top-down to bottom-up).

@@ -13,30 +13,7 @@
 #include "settings/extensions.h"
 #include "settings/settings.h"
 
-wchar_t gFileExtension[kHostPathChars];
-int gThumbWidth = 0;
-int gThumbHeight = 0;
-wchar_t gLastRequestPath[kHostPathChars];
-int gLastSuccessTime = 0;
-bool gPositionActive = false;
-double gCurrentPosition = 0;
-wchar_t szFileThumbsOUT[kThumbOutChars];
 GeneratorFn gGeneratorOverride = NULL;
-
-int makeTemporaryOutput(wchar_t* out)
-{
-    wchar_t folder[MAX_PATH];
-    wchar_t name[MAX_PATH];
-    DWORD n = GetTempPathW(259, folder);
-    if (n == 0 || n >= 259) return 0;
-    if (!GetTempFileNameW(folder, L"vsl", 0, name)) return 0;
-    // GetTempFileNameW created the file: a name we cannot use is removed.
-    if (wcslen(name) >= 260 || !CopyWide(out, kThumbOutChars, name)) {
-        DeleteFileW(name);
-        return 0;
-    }
-    return 1;
-}
 
 static int runGenerator(int kind, const wchar_t* source, wchar_t* out)
 {

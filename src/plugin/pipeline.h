@@ -4,10 +4,6 @@
 
 HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height);
 
-// Creates an empty temporary file "vsl….tmp" and puts its name into `out`
-// (kThumbOutChars characters). Returns 0 (and leaves no file) on failure.
-int makeTemporaryOutput(wchar_t* out);
-
 // Tests stand in for the generators with this; null in the plug-in.
 typedef int (*GeneratorFn)(int mediaKind, const wchar_t* source, wchar_t* out);
 extern GeneratorFn gGeneratorOverride;

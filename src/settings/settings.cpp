@@ -124,15 +124,17 @@ static void readSettingKey(const SettingKey* key, bool forceListDefaults)
 
 static void loadSettingKeys(bool forceListDefaults)
 {
-    for (int i = 0; i < kSettingKeyCount - 1; ++i) readSettingKey(&gSettingKeys[i], forceListDefaults);
-    // Forcing a refresh rewrites every thumbnail kept in a stream; left on
-    // by mistake it would cost a tool run on every request.
-    if (bADS && bADSForceRefreshini) {
-        DebugBoxWchars(L"Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be "
-                       L"used temporary for debugging purpose only. You should disable it once you are done "
-                       L"refreshing.");
+    for (const SettingKey& key : gSettingKeys) {
+        readSettingKey(&key, forceListDefaults);
+        // Forcing a refresh rewrites every thumbnail kept in a stream; left
+        // on by mistake it would cost a tool run on every request. The
+        // reminder comes once the stream-cache keys are read.
+        if (key.flag == &bADSIgnoreADSWarning && bADS && bADSForceRefreshini) {
+            DebugBoxWchars(L"Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be "
+                           L"used temporary for debugging purpose only. You should disable it once you are done "
+                           L"refreshing.");
+        }
     }
-    readSettingKey(&gSettingKeys[kSettingKeyCount - 1], forceListDefaults);
 
     ParseExtensionList(szVideosExtensionList, &gVideoExtensions);
     ParseExtensionList(szAudiosExtensionList, &gAudioExtensions);

@@ -70,8 +70,7 @@ bool bADSIgnoreADSWarning;
 bool bDebug;
 
 // The order of the rows is the order of the keys in a new settings file and
-// the order in which a load reads them; the reminder about a forced stream
-// refresh is shown between the last two rows.
+// the order in which a load reads them.
 #define KEY_LIST(key, value, var) {key, value, kSettingText, var, kSettingsChars, nullptr, nullptr, nullptr, true}
 #define KEY_TEXT(key, value, var) {key, value, kSettingText, var, kSettingsChars, nullptr, nullptr, nullptr, false}
 #define KEY_SHORT_TEXT(key, value, var) {key, value, kSettingText, var, kSettingsPathChars, nullptr, nullptr, nullptr, false}
@@ -81,7 +80,7 @@ bool bDebug;
 #define KEY_REAL(key, value, var) {key, value, kSettingDouble, nullptr, 0, nullptr, nullptr, &var, false}
 
 // clang-format off
-const SettingKey gSettingKeys[kSettingKeyCount] = {
+constexpr SettingKey gSettingKeys[kSettingKeyCount] = {
     KEY_LIST(L"Videos extension list (chars)",
         L"3g2, 3gp, 4xm, anm, apm, asf, av1, avi, avr, avs, bfi, bik, bik2, bk2, bmv, c93, cam, cdg, cdxl, cine, dash, dcr, dfa, dv, dxa, film_cpk, fits, flic, flv, frm, gdv, gif, gxf, h261, h263, h264, hevc, ivf, ivr, jps, jv, kux, lvf, lxf, m2t, m2ts, m4v, mj2, mjpeg, mkv, mod, mov, mp4, mpc, mpeg, mpg, mtv, mv, mvi, mxf, nsv, nut, nuv, ogm, paf, pmp, pns, pva, r3d, rl2, rm, roq, rpl, scc, ser, smk, sup, swf, thp, tmv, tod, ts, ty, vc1, vfw, vivo, vmd, vob, webm, wmv, wtv, wve, xmv, y4m, yop, yuv", szVideosExtensionList),
     KEY_LIST(L"Audios extension list (chars)",
@@ -155,6 +154,9 @@ const SettingKey gSettingKeys[kSettingKeyCount] = {
     KEY_FLAG(L"Debug (bool)", L"0", bDebug),
 };
 // clang-format on
+// A row too many does not compile; a row too few would leave the last row
+// zeroed, with no key name, for every load to trip over.
+static_assert(gSettingKeys[kSettingKeyCount - 1].name != nullptr, "a settings key has no row");
 
 #undef KEY_LIST
 #undef KEY_TEXT

@@ -9,7 +9,8 @@
 #include "common/format.h"
 #include "settings/settings.h"
 
-const wchar_t kSettingsSection[] = L"vistrel";
+// Section that holds every key.
+static const wchar_t kSettingsSection[] = L"vistrel";
 
 // The wide profile functions keep the path and the values intact for
 // folders and texts outside the ANSI code page.
@@ -102,7 +103,7 @@ double ParseSettingsDouble(const wchar_t* text)
 }
 
 // long is 32 bits on both Windows targets; out-of-range text saturates.
-int ParseSettingsInt(const wchar_t* text)
+static int ParseSettingsInt(const wchar_t* text)
 {
     return text ? (int)wcstol(text, NULL, 10) : 0;
 }

@@ -4,9 +4,6 @@
 #pragma once
 #include <stddef.h>
 
-// Section that holds every key.
-extern const wchar_t kSettingsSection[];
-
 // Raw value of `key` in `buffer` (kSettingsChars characters); "" when the
 // key is missing or empty. Longer values are cut at kSettingsChars - 1.
 void IniReadRaw(const wchar_t* iniPath, const wchar_t* key, wchar_t* buffer);
@@ -21,7 +18,6 @@ bool IniReadBool(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defa
 double IniReadDouble(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue, bool forceDefault);
 int IniReadInt(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue);
 
-// The number conversions of the readers: leading white space and a sign
+// The decimal conversion of the readers: leading white space and a sign
 // accepted, the longest numeric prefix taken, 0 without one.
 double ParseSettingsDouble(const wchar_t* text);
-int ParseSettingsInt(const wchar_t* text);
