@@ -6,7 +6,7 @@
 #include "common/messages.h"
 #include "generators/archive_cover.h"
 #include "generators/generators.h"
-#include "plugin/pipeline.h"
+#include "plugin/file_info.h"
 #include "plugin/state.h"
 
 long long gCoverByteLimit = kCoverByteLimit;
