@@ -83,3 +83,8 @@ vsl_claim_output_folder() { # dir manifest-name < file names
   fi
   cat > "$manifest"
 }
+
+# True when DIR holds a set made by the current scripts/make-archives.
+vsl_archives_current() {
+  [ "$(cat "$1/.stamp" 2>/dev/null)" = "$(sha256sum "$ROOT/scripts/make-archives" | cut -d' ' -f1)" ]
+}
