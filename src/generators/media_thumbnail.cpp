@@ -5,7 +5,6 @@
 
 #include "cache/stream_cache.h"
 #include "common/format.h"
-#include "common/messages.h"
 #include "generators/generators.h"
 #include "generators/media_commands.h"
 #include "generators/waveform.h"
@@ -14,17 +13,7 @@
 #include "settings/extensions.h"
 #include "settings/settings.h"
 #include "tools/runner.h"
-
-static const wchar_t kToolMissing[] = L"File not found at specified location from ini";
-
-static bool toolExists(const wchar_t* path)
-{
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
-}
+#include "tools/tool_check.h"
 
 // Width, height and duration of the first video stream, through a
 // temporary file that exists only within this call.
@@ -111,17 +100,11 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     MediaCommands commands;
     szWaveformFile[0] = 0;
 
-    if (!toolExists(szFfmpegPath)) {
-        ErrorBox(szFfmpegPath, kToolMissing);
-        return 0;
-    }
+    if (!RequireTool(szFfmpegPath)) return 0;
     // Pictures without a timeline need no probe.
     still = EqualsNoCase(gFileExtension, L"JPS") || EqualsNoCase(gFileExtension, L"PNS") ||
             EqualsNoCase(gFileExtension, L"JPG");
-    if (!still && !toolExists(szFfprobePath)) {
-        ErrorBox(szFfprobePath, kToolMissing);
-        return 0;
-    }
+    if (!still && !RequireTool(szFfprobePath)) return 0;
     // The times are taken before the tools first read the source: reading
     // can stamp the last-access time, and all three are to be put back as
     // they were, not as the probe left them.

@@ -1,13 +1,22 @@
 // vistrel-host: a minimal stand-in for the file manager that loads the
-// plug-in and asks it for a thumbnail or its detect string, so the plug-in
-// can be tried by hand or from scripts without the real host.
+// plug-in and asks it for a thumbnail, its detect string or its Lister
+// view, so the plug-in can be tried by hand or from scripts without the
+// real host.
 //
 //   vistrel-host thumb [--plugin PATH] [--repeat N] FILE WxH OUT.bmp
 //   vistrel-host detect [--plugin PATH]
+//   vistrel-host view [--plugin PATH] FILE [--size WxH] [--seconds N] [--shot OUT.png]
 //
-// Exit codes: 0 a bitmap came back (thumb) or the detect string was read,
-// 1 the plug-in returned no bitmap, 2 usage error or a failure of the host
-// itself (plug-in not loadable, output not writable).
+// view opens a window of WxH (default 800x600) standing in for the
+// Lister, embeds what the plug-in returns for FILE, keeps it running for N
+// seconds (default 5), saves a screenshot of the window if asked, closes
+// the view and reports whether the embedded program ended.
+//
+// Exit codes: 0 a bitmap came back (thumb), the detect string was read, or
+// a view window came back and ended when closed; 1 the plug-in returned no
+// bitmap or no window; 2 usage error or a failure of the host itself
+// (plug-in not loadable, output not writable); 3 the view window's program
+// did not end within 10 s of the close.
 // Message boxes the plug-in shows are real and wait for a person.
 #include <windows.h>
 
@@ -16,6 +25,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "host/view.h"
 // Only the host's declarations of the exports: the tool depends on
 // nothing but the plug-in's binary interface.
 #include "plugin/host_interface.h"
@@ -27,12 +37,18 @@ enum {
     kPathChars = 32768,
     kContentBytes = 8192, // what the host hands over of the file's start
     kDetectBytes = 1024,
+    kDefaultViewSeconds = 5,
+    kDefaultViewWidth = 800,
+    kDefaultViewHeight = 600,
 };
 
 struct HostOptions {
     const wchar_t* command;
     const wchar_t* pluginPath; // null: the plug-in beside this program
     int repeat;
+    const wchar_t* size; // view: client size of the Lister window
+    int seconds;
+    const wchar_t* shotPath;
     const wchar_t* positional[3];
     int positionalCount;
 };
@@ -42,7 +58,8 @@ static int usage(const wchar_t* problem)
     if (problem) fwprintf(stderr, L"vistrel-host: %ls\n", problem);
     fwprintf(stderr,
              L"usage: vistrel-host thumb [--plugin PATH] [--repeat N] FILE WxH OUT.bmp\n"
-             L"       vistrel-host detect [--plugin PATH]\n");
+             L"       vistrel-host detect [--plugin PATH]\n"
+             L"       vistrel-host view [--plugin PATH] FILE [--size WxH] [--seconds N] [--shot OUT.png]\n");
     return kExitFailure;
 }
 
@@ -51,6 +68,8 @@ static bool parseArguments(int argc, wchar_t** argv, HostOptions* options)
 {
     memset(options, 0, sizeof *options);
     options->repeat = 1;
+    options->seconds = kDefaultViewSeconds;
+    bool viewOption = false;
     if (argc < 2) return false;
     options->command = argv[1];
     for (int i = 2; i < argc; ++i) {
@@ -63,6 +82,18 @@ static bool parseArguments(int argc, wchar_t** argv, HostOptions* options)
             long n = wcstol(argv[++i], &end, 10);
             if (!end || *end || n < 1 || n > 100000) return false;
             options->repeat = (int)n;
+        } else if (wcscmp(argv[i], L"--size") == 0 || wcscmp(argv[i], L"--shot") == 0) {
+            if (i + 1 >= argc) return false;
+            const wchar_t** target = wcscmp(argv[i], L"--size") == 0 ? &options->size : &options->shotPath;
+            *target = argv[++i];
+            viewOption = true;
+        } else if (wcscmp(argv[i], L"--seconds") == 0) {
+            if (i + 1 >= argc) return false;
+            wchar_t* end = NULL;
+            long n = wcstol(argv[++i], &end, 10);
+            if (!end || *end || n < 0 || n > 86400) return false;
+            options->seconds = (int)n;
+            viewOption = true;
         } else if (argv[i][0] == L'-' && argv[i][1] == L'-') {
             return false;
         } else {
@@ -70,6 +101,9 @@ static bool parseArguments(int argc, wchar_t** argv, HostOptions* options)
             options->positional[options->positionalCount++] = argv[i];
         }
     }
+    bool view = wcscmp(options->command, L"view") == 0;
+    if (viewOption && !view) return false;
+    if (view) return options->positionalCount == 1 && options->repeat == 1;
     if (wcscmp(options->command, L"detect") == 0) return options->positionalCount == 0 && options->repeat == 1;
     if (wcscmp(options->command, L"thumb") == 0) return options->positionalCount == 3;
     return false;
@@ -174,12 +208,22 @@ static int runHost(const HostOptions* options)
     ListGetPreviewBitmapWFn getPreviewBitmap = NULL;
     ListGetDetectStringFn getDetectString = NULL;
     ListSetDefaultParamsFn setDefaultParams = NULL;
+    ListLoadWFn listLoad = NULL;
+    ListCloseWindowFn listClose = NULL;
     ListDefaultParamStruct defaults = {};
+    ViewRequest view = {};
     int width = 0, height = 0, contentBytes = 0;
     bool thumb = wcscmp(options->command, L"thumb") == 0;
+    bool viewing = wcscmp(options->command, L"view") == 0;
 
     if (thumb && !parseCellSize(options->positional[1], &width, &height)) {
         result = usage(L"the cell size must read WxH with whole numbers from 1 to 65535");
+        goto done;
+    }
+    view.width = kDefaultViewWidth;
+    view.height = kDefaultViewHeight;
+    if (viewing && options->size && !parseCellSize(options->size, &view.width, &view.height)) {
+        result = usage(L"the window size must read WxH with whole numbers from 1 to 65535");
         goto done;
     }
     if (options->pluginPath) {
@@ -200,8 +244,10 @@ static int runHost(const HostOptions* options)
     getPreviewBitmap = (ListGetPreviewBitmapWFn)(void*)GetProcAddress(plugin, "ListGetPreviewBitmapW");
     getDetectString = (ListGetDetectStringFn)(void*)GetProcAddress(plugin, "ListGetDetectString");
     setDefaultParams = (ListSetDefaultParamsFn)(void*)GetProcAddress(plugin, "ListSetDefaultParams");
-    if (!getPreviewBitmap || !getDetectString || !setDefaultParams) {
-        fwprintf(stderr, L"vistrel-host: %ls lacks the thumbnail exports\n", szPluginPath);
+    listLoad = (ListLoadWFn)(void*)GetProcAddress(plugin, "ListLoadW");
+    listClose = (ListCloseWindowFn)(void*)GetProcAddress(plugin, "ListCloseWindow");
+    if (!getPreviewBitmap || !getDetectString || !setDefaultParams || !listLoad || !listClose) {
+        fwprintf(stderr, L"vistrel-host: %ls lacks the plug-in exports\n", szPluginPath);
         goto done;
     }
 
@@ -222,6 +268,13 @@ static int runHost(const HostOptions* options)
     }
     setDefaultParams(&defaults);
 
+    if (viewing) {
+        view.file = options->positional[0];
+        view.seconds = options->seconds;
+        view.shotPath = options->shotPath;
+        result = RunView(listLoad, listClose, &view);
+        goto done;
+    }
     if (!thumb) {
         printf("%s\n", detect);
         result = kExitBitmap;

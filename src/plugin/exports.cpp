@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "lister/lister_window.h"
 #include "plugin/host_interface.h"
 #include "plugin/pipeline.h"
 
@@ -33,10 +34,8 @@ void __stdcall ListSetDefaultParams(ListDefaultParamStruct* dps)
 
 HWND __stdcall ListLoadW(HWND ParentWin, WCHAR* FileToLoad, int ShowFlags)
 {
-    (void)ParentWin;
-    (void)FileToLoad;
     (void)ShowFlags;
-    return NULL;
+    return ListerLoad(ParentWin, FileToLoad);
 }
 
 // The host prefers the wide entry; the narrow one is never served.
@@ -50,7 +49,7 @@ HWND __stdcall ListLoad(HWND ParentWin, char* FileToLoad, int ShowFlags)
 
 void __stdcall ListCloseWindow(HWND ListWin)
 {
-    (void)ListWin;
+    ListerClose(ListWin);
 }
 
 } // extern "C"

@@ -65,8 +65,8 @@ extern HWND gFoundWindow;
 // inherited handles, and polls up to 60 times, 33 ms apart, for a top-level
 // window of its primary thread whose class is "SDL_app" or "IrfanView".
 // Returns the process handle (the caller closes it) with the window in
-// gFoundWindow, or null when the start failed or no window came up; the
-// program then keeps running.
+// gFoundWindow, or null when the start failed or no window came up; a
+// program started without its window being found is ended.
 HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* commandLine);
 
 // EnumWindows test: `threadId` is the started program's primary thread.

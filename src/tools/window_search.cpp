@@ -52,7 +52,11 @@ HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* command
         }
     }
     CloseHandle(process.hThread);
-    // Not found in time: the program keeps running, unwatched.
-    if (!result) CloseHandle(process.hProcess);
+    // Not found in time: left alone, a hidden player would go on playing
+    // sound with no window anyone could close. It is our child; end it.
+    if (!result) {
+        TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+    }
     return result;
 }

@@ -38,19 +38,6 @@ TEST(Exports, DetectStringIsCutInsideTheBuffer)
     UnloadPlugin(&plugin);
 }
 
-TEST(Exports, ListerEntriesAreHarmlessBeforeTheViewerExists)
-{
-    ScratchDir dir(L"lister");
-    LoadedPlugin plugin;
-    ASSERT_TRUE(LoadPluginCopy(dir.path, &plugin));
-    ListDefaultParamStruct params = {sizeof(ListDefaultParamStruct), 0, 2, "vistrel.ini"};
-    plugin.ListSetDefaultParams(&params);
-    std::string narrow = "C:\\some\\clip.mp4";
-    EXPECT_EQ(nullptr, plugin.ListLoad(GetDesktopWindow(), &narrow[0], 0));
-    plugin.ListCloseWindow(NULL);
-    UnloadPlugin(&plugin);
-}
-
 // A request that gets past the path and extension checks makes the plug-in
 // load its settings, which creates vistrel.ini beside the module; so the
 // settings file tells whether a request was refused before that point.

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include "support/lister_programs.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
 
@@ -17,9 +20,12 @@ struct HostRun {
     std::string output; // standard output and error
 };
 
+// Backslashes before the closing quote are doubled, or they would escape it.
 std::wstring Quoted(const std::wstring& text)
 {
-    return L"\"" + text + L"\"";
+    size_t trailing = 0;
+    while (trailing < text.size() && text[text.size() - 1 - trailing] == L'\\') ++trailing;
+    return L"\"" + text + std::wstring(trailing, L'\\') + L"\"";
 }
 
 // Runs the host program with `arguments` from the folder `folder` (which
@@ -117,6 +123,12 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         {L"detect", L"extra"},
         {L"detect", L"--plugin"},
         {L"detect", L"--plugin", scratch.path + L"missing.wlx64"},
+        {L"view"},
+        {L"view", text, text},
+        {L"view", text, L"--size", L"0x200"},
+        {L"view", text, L"--seconds", L"-1"},
+        {L"view", text, L"--shot"},
+        {L"thumb", text, L"8x8", bitmap, L"--seconds", L"1"},
     };
     for (const std::vector<std::wstring>& arguments : cases) {
         HostRun run = RunHost(scratch.path, arguments);
@@ -126,6 +138,62 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         EXPECT_FALSE(run.output.empty());
         EXPECT_FALSE(FileExists(bitmap));
     }
+}
+
+// Width, height and the colour of one pixel (at fractions of the picture)
+// of a PNG as vistrel-host writes it: 8-bit RGB rows, no filtering.
+std::vector<unsigned> ProbePng(const std::wstring& path, double x, double y)
+{
+    std::string png, raw;
+    if (!ReadFileBytes(path, &png) || png.compare(0, 16, std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16)) != 0)
+        return {};
+    auto number = [&](size_t at) {
+        const unsigned char* b = (const unsigned char*)&png[at];
+        return (unsigned)b[0] << 24 | b[1] << 16 | b[2] << 8 | b[3];
+    };
+    unsigned width = number(16), height = number(20), row = 1 + width * 3;
+    size_t idat = png.find("IDAT");
+    uLongf size = row * height;
+    raw.resize(size);
+    if (idat == std::string::npos || uncompress((Bytef*)&raw[0], &size, (const Bytef*)&png[idat + 4], number(idat - 4)))
+        return {width, height};
+    const char* p = &raw[(size_t)(y * height) * row + 1 + (size_t)(x * width) * 3];
+    return {width, height, (unsigned)(unsigned char)p[0] << 16 | (unsigned char)p[1] << 8 | (unsigned char)p[2]};
+}
+
+TEST_F(HostFolder, ViewEmbedsWhatThePluginGivesAndReportsItsEnd)
+{
+    std::wstring ini = scratch.path + L"vistrel.ini";
+    for (const auto& kv : ListerProgramSettings())
+        WritePrivateProfileStringW(L"vistrel", kv.first.c_str(), kv.second.c_str(), ini.c_str());
+    std::wstring video = scratch.path + L"clip.mp4";
+    std::wstring shot = scratch.path + L"shot.png";
+    ASSERT_TRUE(WriteFileBytes(video, "not really a video"));
+    struct Case {
+        const char* label;
+        std::vector<std::wstring> arguments;
+        DWORD exitCode;
+        const char* report;
+    } const cases[] = {
+        {"video", {L"view", video, L"--size", L"320x200", L"--seconds", L"1", L"--shot", shot}, 0,
+         "window: class SDL_app, another process, child of the Lister: yes, visible: yes"},
+        {"folder", {L"view", scratch.path, L"--seconds", L"0"}, 0,
+         "window: class Static, this process, child of the Lister: yes, visible: yes"},
+        {"not shown", {L"view", text, L"--seconds", L"0"}, 1, "no window"},
+    };
+    for (const Case& c : cases) {
+        HostRun run = RunHost(scratch.path, c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode) << c.label << ": " << run.output;
+        EXPECT_NE(std::string::npos, run.output.find(c.report)) << c.label << ": " << run.output;
+        bool ended = run.output.find("closed: the embedded program ended") != std::string::npos;
+        EXPECT_EQ(c.exitCode == 0, ended) << c.label << ": " << run.output;
+    }
+    // The stand-in's dark blue ground, where the player sits in the window.
+    std::vector<unsigned> probe = ProbePng(shot, 0.1, 0.75);
+    ASSERT_EQ(3u, probe.size());
+    EXPECT_GE(probe[0], 320u);
+    EXPECT_GE(probe[1], 200u);
+    EXPECT_EQ(0x102040u, probe[2]);
 }
 
 } // namespace

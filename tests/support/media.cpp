@@ -211,22 +211,7 @@ std::wstring ToolLog::wrapperPath(const std::wstring& exeName) const
 
 std::vector<std::wstring> ToolLog::lines() const
 {
-    std::vector<std::wstring> result;
-    std::string bytes;
-    if (!ReadFileBytes(logFile, &bytes)) return result;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t end = bytes.find('\n', at);
-        if (end == std::string::npos) end = bytes.size();
-        std::string line = bytes.substr(at, end - at);
-        at = end + 1;
-        if (line.empty()) continue;
-        int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), (int)line.size(), NULL, 0);
-        std::wstring wide(n > 0 ? n : 0, L'\0');
-        if (n > 0) MultiByteToWideChar(CP_UTF8, 0, line.data(), (int)line.size(), &wide[0], n);
-        result.push_back(wide);
-    }
-    return result;
+    return ReadUtf8Lines(logFile);
 }
 
 int ToolLog::count(const std::wstring& exeName) const

@@ -117,3 +117,19 @@ std::string Utf8(const std::wstring& text)
     if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, NULL, NULL);
     return out;
 }
+
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path)
+{
+    std::vector<std::wstring> result;
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) return result;
+    for (size_t at = 0, end; at < bytes.size(); at = end + 1) {
+        end = bytes.find('\n', at);
+        if (end == std::string::npos) end = bytes.size();
+        if (end == at) continue;
+        std::wstring line(end - at, L'\0');
+        line.resize(MultiByteToWideChar(CP_UTF8, 0, &bytes[at], (int)(end - at), &line[0], (int)line.size()));
+        result.push_back(line);
+    }
+    return result;
+}

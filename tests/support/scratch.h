@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 // Folder of the running test executable, with a trailing backslash.
 std::wstring ExeDirectory();
@@ -24,6 +25,9 @@ std::set<std::wstring> FolderEntries(const std::wstring& folder);
 std::wstring WinePathFromUnix(const std::string& unixPath);
 // UTF-8 form of a wide text, for messages and logs.
 std::string Utf8(const std::wstring& text);
+// The non-empty lines of a UTF-8 text file (a log), oldest first; none
+// when it cannot be read.
+std::vector<std::wstring> ReadUtf8Lines(const std::wstring& path);
 // Environment variable as a wide string, "" when unset.
 std::wstring EnvWide(const wchar_t* name);
 

@@ -1,0 +1,24 @@
+// The programs the Lister embeds, played by stand-ins: the player by
+// stand-ins/viewer_gui.exe (class "SDL_app"), the image viewer by the one
+// program ImageViewerStandIn names (class "IrfanView").
+#pragma once
+#include <string>
+
+#include "support/media.h"
+
+struct EmbeddedProgram {
+    std::wstring path;
+    // What the stand-in must read from VSL_VIEWER_OPTIONS: the plug-in
+    // writes its command line, so the environment is how a test steers it.
+    std::wstring options;
+};
+
+EmbeddedProgram PlayerStandIn();
+EmbeddedProgram ImageViewerStandIn();
+
+// "ffplayPath (chars)" and "irfanviewPath (chars)" naming the two.
+SettingsValues ListerProgramSettings();
+
+// Sets VSL_VIEWER_OPTIONS for the next start of `program`: its own options,
+// then `extra` (options of viewer_gui.exe).
+void SteerStandIn(const EmbeddedProgram& program, const std::wstring& extra = L"");
