@@ -49,22 +49,6 @@ void block5(std::string& out, const std::string& header)
     out += sized;
 }
 
-// RAR4 names outside ASCII: an ASCII form, a zero byte, then the encoded
-// UTF-16 name (high byte 0, and per four characters a flag byte 0xAA,
-// "two bytes follow", before their codes).
-std::string rar4Name(const std::wstring& name, bool* unicode)
-{
-    std::string ascii, encoded("\0", 1);
-    *unicode = false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        *unicode = *unicode || name[i] >= 0x80;
-        ascii += name[i] < 0x80 ? char(name[i]) : '_';
-        if (i % 4 == 0) encoded += char(0xAA);
-        put16(encoded, name[i]);
-    }
-    return *unicode ? ascii + '\0' + encoded : ascii;
-}
-
 std::string rar4(const RarArchive& archive)
 {
     std::string out("Rar!\x1a\x07\x00", 7), main;
@@ -76,10 +60,9 @@ std::string rar4(const RarArchive& archive)
     block4(out, main);
     for (size_t i = 0; i < archive.entries.size(); ++i) {
         const RarEntry& e = archive.entries[i];
-        bool unicode;
-        std::string name = rar4Name(e.name, &unicode), h;
+        std::string name = Utf8(e.name), h; // ASCII names only
         h += char(0x74);
-        put16(h, 0x8000 | (e.directory ? 0x00E0 : 0) | (unicode ? 0x0200 : 0) | (archive.solid && i ? 0x0010 : 0));
+        put16(h, 0x8000 | (e.directory ? 0x00E0 : 0) | (archive.solid && i ? 0x0010 : 0));
         put16(h, unsigned(32 + name.size()));
         put32(h, (unsigned long)e.data.size()); // packed
         put32(h, (unsigned long)e.data.size()); // unpacked

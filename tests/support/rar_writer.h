@@ -6,7 +6,7 @@
 #include <vector>
 
 struct RarEntry {
-    std::wstring name; // non-ASCII names are stored as each format wants
+    std::wstring name; // RAR4: ASCII only
     std::string data;
     bool directory = false;
 };

@@ -108,38 +108,34 @@ protected:
 
 TEST_F(ArchiveCover, StoredRarArchivesGiveTheChosenEntry)
 {
-    const std::vector<RarEntry> pages = {{L"010.jpg", "A"}, {L"002.jpg", "B"}, {L"001.png", "C"}, {L"notes.txt", "D"}};
+    // Pages in both formats, solid and not, and broken headers, are the
+    // end-to-end table's; these rows are about names and indexes.
     const struct {
         RarArchive archive;
         int mode;
         std::string cover;
         std::wstring boxes;
     } rows[] = {
-        {{kRar4, false, false, pages}, kComicsMode, "C", L""},
-        {{kRar5, true, false, pages}, kComicsMode, "C", L""},
         {{kRar4, true, false, {{L"Vol 1.jpg", "A"}, {L"Vol 1/01.jpg", "B"}}}, kComicsMode, "B", L""},
         {{kRar5, false, false, {{L"x.jpg", "A"}, {L"p.jpg", "B"}, {L"P.JPG", "C"}}}, kComicsMode, "B", L""},
         {{kRar5, false, false, {{L"a.jpg", "", true}, {L"b.jpg", "B"}}}, kComicsMode, "B", L""},
-        {{kRar4, false, false, {{L"\u30da\u30fc\u30b8.jpg", "A"}, {L"\u30ab\u30d0\u30fc.jpg", "B"}}}, kComicsMode, "B", L""},
-        {{kRar5, true, false, {{L"01.jpg", "A"}, {L"Art/Front-COVER.jpg", "B"}, {L"folder.jpg", "C"}}}, kAlbumsMode, "B",
-         L""},
-        {{kRar4, false, true, {{L"b.jpg", "B"}, {L"a.jpg", "A"}}}, kComicsMode, "A", L"File header broken;"},
-        {{kRar5, false, true, {{L"a.jpg", "A"}}}, kComicsMode, "A", L"File header broken;"},
+        {{kRar5, false, true, {{L"b.jpg", "B"}, {L"a.jpg", "A"}}}, kComicsMode, "A", L"File header broken;"},
         {{kRar5, false, false, {{L"readme.txt", "A"}}}, kComicsMode, "", L""},
         {{kRar4, false, false, {}}, kComicsMode, "", L""},
     };
     std::wstring path = dir.path + L"stored.rar";
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(Utf8(row.archive.entries.empty() ? L"(empty)" : row.archive.entries[0].name)));
         ASSERT_TRUE(WriteFileBytes(path, StoredRar(row.archive)));
-        EXPECT_EQ(row.cover, cover(path, row.mode)) << "format " << row.archive.format << " solid " << row.archive.solid;
+        EXPECT_EQ(row.cover, cover(path, row.mode)) << testing::PrintToString(row.cover);
         EXPECT_EQ(row.boxes, boxTexts());
     }
 }
 
-// Compressed, solid, encrypted and split archives from libarchive's tests,
-// some entries renamed to picture names. Prompts would hang the test.
-TEST_F(ArchiveCover, RealRarArchivesNeverAskForPasswordsOrVolumes)
+// Compressed, solid, unicode-named and split archives from libarchive's
+// tests, some entries renamed to picture names; the library checks what it
+// unpacks, so the size tells the entry. (Encrypted ones and a missing
+// volume are the end-to-end table's.)
+TEST_F(ArchiveCover, RealRarArchivesGiveTheChosenEntryWhole)
 {
     const struct {
         const wchar_t* file;
@@ -152,9 +148,6 @@ TEST_F(ArchiveCover, RealRarArchivesNeverAskForPasswordsOrVolumes)
         {L"unicode.rar", 16, L""},
         {L"broken.rar", 20111, L"File header broken;"},
         {L"multivolume\\test.part1.rar", 20111, L""},
-        {L"volume1\\test.part1.rar", 0, L"OutProcessFileError;"},
-        {L"encrypted-data.rar", 0, L""},
-        {L"encrypted-head.rar", 0, L""},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(row.size, (long long)cover(ArchivePath(row.file)).size()) << Utf8(row.file);
@@ -164,25 +157,12 @@ TEST_F(ArchiveCover, RealRarArchivesNeverAskForPasswordsOrVolumes)
 
 TEST_F(ArchiveCover, ZipNamesMethodsAndDamage)
 {
-    const std::string red = page(L"red.jpg"), redPng = page(L"red.png"), green = page(L"green.jpg");
-    const struct {
-        const wchar_t* file;
-        int mode;
-        const std::string& cover;
-    } rows[] = {
-        {L"comic.cbz", kComicsMode, redPng},      {L"album.zip", kAlbumsMode, red},  {L"album.zip", kComicsMode, green},
-        {L"methods.cbz", kComicsMode, red},       {L"cjk.cbz", kComicsMode, red},    {L"unflagged.cbz", kComicsMode, red},
-        {L"dotdot.cbz", kComicsMode, red},        {L"zip64.cbz", kComicsMode, redPng},
-    };
-    for (const auto& row : rows) EXPECT_TRUE(row.cover == cover(ArchivePath(row.file), row.mode)) << Utf8(row.file);
-    for (const wchar_t* none : {L"bzip2-cover.cbz", L"encrypted.cbz", L"badcrc.cbz", L"empty.cbz", L"text.cbz"})
-        EXPECT_EQ("", cover(ArchivePath(none))) << Utf8(none);
+    const std::string red = page(L"red.jpg");
+    for (const wchar_t* file : {L"methods.cbz", L"cjk.cbz", L"unflagged.cbz", L"dotdot.cbz"})
+        EXPECT_TRUE(red == cover(ArchivePath(file))) << Utf8(file);
+    EXPECT_TRUE(page(L"red.png") == cover(ArchivePath(L"zip64.cbz")));
+    for (const wchar_t* none : {L"bzip2-cover.cbz", L"badcrc.cbz"}) EXPECT_EQ("", cover(ArchivePath(none))) << Utf8(none);
     EXPECT_EQ(L"", boxTexts());
-
-    EXPECT_EQ(kArchiveZip, ProbeArchiveType(ArchivePath(L"comic.cbz").c_str()));
-    EXPECT_EQ(kArchiveRar, ProbeArchiveType(ArchivePath(L"rar4.rar").c_str()));
-    EXPECT_EQ(kArchiveUnknown, ProbeArchiveType(ArchivePath(L"stub.zip").c_str()));
-    EXPECT_EQ(kArchiveUnknown, ProbeArchiveType((dir.path + L"missing.cbz").c_str()));
 }
 
 // Counted as written: declared sizes can lie.
