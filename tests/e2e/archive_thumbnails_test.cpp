@@ -41,16 +41,14 @@ std::string pagesRar(RarFormat format, bool solid, bool brokenTail = false)
 
 struct ArchiveThumbnails : ::testing::Test {
     ScratchDir dir{L"archives"};
-    std::wstring record = dir.path + L"converter.log";
+    RunRecord converter{dir.path};
     LoadedPlugin plugin;
     BoxWatcher watcher;
     size_t boxesSeen = 0;
 
-    void SetUp() override { SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str()); }
     void TearDown() override
     {
         UnloadPluginWithTools(&plugin);
-        SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
         EXPECT_EQ(L"", newBoxes()) << "a box nobody expected";
     }
     // The last line of every box since the last call, each ending in ";".
@@ -62,12 +60,9 @@ struct ArchiveThumbnails : ::testing::Test {
             texts += boxes[boxesSeen].text.substr(boxes[boxesSeen].text.rfind(L'\n') + 1) + L";";
         return texts;
     }
-    // Runs of the converter since the last call.
     int converterRuns()
     {
-        std::string lines;
-        ReadFileBytes(record, &lines);
-        DeleteFileW(record.c_str());
+        std::string lines = converter.take();
         return (int)std::count(lines.begin(), lines.end(), '\n');
     }
     std::wstring place(const std::wstring& name, const std::string& bytes)

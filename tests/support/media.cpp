@@ -233,6 +233,24 @@ void ToolLog::clear()
     DeleteFileW(logFile.c_str());
 }
 
+RunRecord::RunRecord(const std::wstring& folder) : file(folder + L"runs.log")
+{
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", file.c_str());
+}
+
+RunRecord::~RunRecord()
+{
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+}
+
+std::string RunRecord::take()
+{
+    std::string lines;
+    ReadFileBytes(file, &lines);
+    DeleteFileW(file.c_str());
+    return lines;
+}
+
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* pixels)
 {
     *pixels = BitmapPixels();

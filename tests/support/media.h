@@ -75,6 +75,18 @@ struct ToolLog {
     void clear();
 };
 
+// Runs of the stand-ins that record their command lines (VSL_RECORD_FILE,
+// one UTF-8 line per run) into a file in `folder`, while an object lives.
+struct RunRecord {
+    std::wstring file;
+    explicit RunRecord(const std::wstring& folder);
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+    // The lines recorded since the last call.
+    std::string take();
+};
+
 // A bitmap's pixels as top-down rows of blue, green, red bytes, without
 // row padding.
 struct BitmapPixels {
