@@ -22,7 +22,7 @@ static wchar_t gRealPath[kRealPathChars];
 
 static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
-static const wchar_t kTimeRestoreError[] =
+const wchar_t kTimeRestoreError[] =
     L"\nWarning : Unexpected event: Could not set back original time for specified file (you probably need to "
     L"restore it manually.. and contact author about this problem)!\n";
 
@@ -231,7 +231,7 @@ static int formatRecordTime(const FILETIME* time, wchar_t* out)
 
 // Reading times needs only attribute access, which no sharing mode of
 // another program can deny.
-static int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write)
+int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write)
 {
     HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -240,7 +240,7 @@ static int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* acce
     return ok != 0;
 }
 
-static int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write)
+int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write)
 {
     HANDLE file = CreateFileW(path, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;

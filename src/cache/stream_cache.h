@@ -57,3 +57,9 @@ void writeCacheRecord();
 // configured position); the video generator calls it for single frames.
 void writeStoredPosition();
 int restoreSourceTimes(const wchar_t* source);
+
+// The three times of a file, through attribute access alone; 0 on failure.
+int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write);
+int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
+// The warning shown whenever a file's times could not be put back.
+extern const wchar_t kTimeRestoreError[];
