@@ -49,8 +49,6 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     gThumbHeight = height;
     if (width < 8 || height < 8) return NULL;
 
-    if (getFileSize64(path) <= 0) return NULL;
-
     gUseADS = bADS;
     gADSFailed = false;
     gSavedAttributes = kNoSavedAttributes;
@@ -59,7 +57,8 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     gPositionActive = false;
     bool forceRefresh = bADSForceRefreshini;
 
-    if (gUseADS && !prepareStreamCache(path)) return NULL;
+    // With the cache in use, its one open of the source is the size gate.
+    if (gUseADS ? !prepareStreamCache(path) : getFileSize64(path) <= 0) return NULL;
 
     rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
 
@@ -71,15 +70,20 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
         }
     }
 
-    bool cacheHit = false;
+    HBITMAP bitmap = NULL;
+    FILE* kept = NULL;
     if (gUseADS) {
         buildCacheSignature(kind);
-        int check = checkCachedThumbnail(forceRefresh);
-        if (check == kCacheRefuse) return NULL;
-        cacheHit = check == kCacheHit;
+        checkCachedThumbnail(forceRefresh, &kept);
     }
-
-    if (!cacheHit) {
+    bool decoded = false;
+    if (kept) {
+        bitmap = makeThumbnailBitmapFromFile(kept, width, height, &decoded);
+        fclose(kept);
+    }
+    // A kept stream that no longer decodes (a damaged write, another tool's
+    // stream of the same name) is a miss: the thumbnail is made anew, once.
+    if (!decoded) {
         // Either step may drop the cache; the thumbnail is then made through
         // a temporary file.
         if (gUseADS && unlockSourceForWriting()) probeStreamWritable();
@@ -89,18 +93,18 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
 
         int made = gGeneratorOverride ? gGeneratorOverride(kind, path, szFileThumbsOUT)
                                       : runGenerator(kind, path, szFileThumbsOUT);
+        releaseSourceHold();
 
         if (gUseADS && gSavedAttributes != kNoSavedAttributes) restoreSourceAttributes();
         if (!made) {
             if (!gUseADS) DeleteFileW(szFileThumbsOUT);
             return NULL;
         }
+        // The generator may have pointed szFileThumbsOUT at another file;
+        // the one named there now is the one to read and remove.
+        bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
+        if (!gUseADS) DeleteFileW(szFileThumbsOUT);
     }
-
-    // The generator may have pointed szFileThumbsOUT at another file; the
-    // one named there now is the one to read and remove.
-    HBITMAP bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
-    if (!gUseADS) DeleteFileW(szFileThumbsOUT);
     if (!bitmap) return NULL;
 
     gLastSuccessTime = CurrentUnixSeconds();
