@@ -64,43 +64,38 @@ static void dropCache()
     gADSFailed = true;
 }
 
-// One open of the source serves the request's size gate and its final
-// path (gRealPath, left empty when it cannot be had). False when the source
-// cannot be opened for reading or its size read.
-static bool examineSource(const wchar_t* source, long long* size)
+// Sets gRealPath to the source's final path, or leaves it empty when that
+// cannot be had. False when the source cannot be opened for reading.
+static bool findRealPath(const wchar_t* source)
 {
-    bool opened = false;
-    LARGE_INTEGER bytes;
     wchar_t finalPath[kRealPathChars];
-    DWORD n = 0;
     gRealPath[0] = 0;
     HANDLE file = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE) goto done;
-    if (!GetFileSizeEx(file, &bytes)) goto done;
-    *size = bytes.QuadPart;
-    opened = true;
-    n = GetFinalPathNameByHandleW(file, finalPath, kRealPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD n = GetFinalPathNameByHandleW(file, finalPath, kRealPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
     // A count of 260 or more means the buffer was too small.
     if (n >= 1 && n <= 259 && wcslen(finalPath) == n) CopyWide(gRealPath, kRealPathChars, finalPath);
-done:
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return opened;
+    CloseHandle(file);
+    return true;
 }
 
 int prepareStreamCache(const wchar_t* source)
 {
-    long long size = 0;
     WIN32_FILE_ATTRIBUTE_DATA facts;
     gCacheIniLength = kCacheIniUnread;
-    if (!examineSource(source, &size) || size <= 0) return 0;
+    // The one open of the source proves it readable, as the request's size
+    // gate must; its size, attributes and last-write time come with one
+    // query of the path, which costs no open.
+    if (!findRealPath(source)) return 0;
+    if (!GetFileAttributesExW(gRealPath[0] ? gRealPath : source, GetFileExInfoStandard, &facts)) {
+        if (bDebug && gRealPath[0]) ErrorBox(gRealPath, L"debug only : failed to get attributes");
+        return 0;
+    }
+    if (facts.nFileSizeHigh == 0 && facts.nFileSizeLow == 0) return 0;
     if (!gRealPath[0]) {
         dropCache();
         if (bDebug) ErrorBox(source, L"debug only : failed to get real path for ADS saving");
         return 1;
-    }
-    if (!GetFileAttributesExW(gRealPath, GetFileExInfoStandard, &facts)) {
-        if (bDebug) ErrorBox(gRealPath, L"debug only : failed to get attributes");
-        return 0;
     }
     gSavedAttributes = facts.dwFileAttributes;
     gSourceWrite = facts.ftLastWriteTime;

@@ -27,6 +27,36 @@ static int runGenerator(int kind, const wchar_t* source, wchar_t* out)
     }
 }
 
+int findKeptThumbnail(const wchar_t* path, int kind, FILE** kept)
+{
+    *kept = NULL;
+    gUseADS = bADS;
+    gADSFailed = false;
+    gSavedAttributes = kNoSavedAttributes;
+    gStreamName[0] = 0;
+    gCacheSignature[0] = 0;
+    gPositionActive = false;
+    bool forceRefresh = bADSForceRefreshini;
+
+    // With the cache in use, its one open of the source is the size gate.
+    if (gUseADS ? !prepareStreamCache(path) : getFileSize64(path) <= 0) return 0;
+
+    rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
+
+    if (gUseADS && !gPositionActive) {
+        double stored;
+        if (readStoredPosition(&stored)) {
+            gPositionActive = true;
+            gCurrentPosition = stored;
+        }
+    }
+    if (gUseADS) {
+        buildCacheSignature(kind);
+        checkCachedThumbnail(forceRefresh, kept);
+    }
+    return 1;
+}
+
 HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
 {
     if (!path) return NULL;
@@ -49,33 +79,9 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     gThumbHeight = height;
     if (width < 8 || height < 8) return NULL;
 
-    gUseADS = bADS;
-    gADSFailed = false;
-    gSavedAttributes = kNoSavedAttributes;
-    gStreamName[0] = 0;
-    gCacheSignature[0] = 0;
-    gPositionActive = false;
-    bool forceRefresh = bADSForceRefreshini;
-
-    // With the cache in use, its one open of the source is the size gate.
-    if (gUseADS ? !prepareStreamCache(path) : getFileSize64(path) <= 0) return NULL;
-
-    rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
-
-    if (gUseADS && !gPositionActive) {
-        double stored;
-        if (readStoredPosition(&stored)) {
-            gPositionActive = true;
-            gCurrentPosition = stored;
-        }
-    }
-
-    HBITMAP bitmap = NULL;
     FILE* kept = NULL;
-    if (gUseADS) {
-        buildCacheSignature(kind);
-        checkCachedThumbnail(forceRefresh, &kept);
-    }
+    if (!findKeptThumbnail(path, kind, &kept)) return NULL;
+    HBITMAP bitmap = NULL;
     bool decoded = false;
     if (kept) {
         bitmap = makeThumbnailBitmapFromFile(kept, width, height, &decoded);
