@@ -174,13 +174,19 @@ double timeFloor(const FloorCommands& commands, DWORD creationFlags)
     return elapsed;
 }
 
+// A hit's steps, timed apart in this process (the plug-in's code linked
+// in, reading the same settings file and streams as the loaded copy).
+struct HitSteps {
+    double settings = 0, cacheCheck = 0, decode = 0, bitmap = 0;
+    double total() const { return settings + cacheCheck + decode + bitmap; }
+};
+
 // A hit through the export and the bare conversion of its kept JPEG
-// (medians, ms), and the hit's steps timed apart in this process (the
-// plug-in's code linked in, reading the same settings file and streams):
-// means over the rounds whose steps took least in all, the slowest tenth
-// left out, so that the steps add up to their total.
+// (medians, ms), and the steps as means over the rounds whose steps took
+// least in all, the slowest tenth left out, so that they add up.
 struct HitFigures {
-    double hit = 0, bare = 0, settings = 0, cacheCheck = 0, decode = 0, bitmap = 0;
+    double hit = 0, bare = 0;
+    HitSteps steps;
 };
 
 double timeBareConversion(const std::wstring& jpeg, int cell)
@@ -195,7 +201,7 @@ double timeBareConversion(const std::wstring& jpeg, int cell)
 
 // The steps of ThumbnailRequest on a hit, timed one by one; false unless
 // they end in a bitmap from the kept thumbnail.
-bool timeHitSteps(const std::wstring& file, int cell, HitFigures* steps)
+bool timeHitSteps(const std::wstring& file, int cell, HitSteps* steps)
 {
     double t0 = nowMs();
     if (!IniFileOp()) return false;
@@ -214,16 +220,17 @@ bool timeHitSteps(const std::wstring& file, int cell, HitFigures* steps)
     double t4 = nowMs();
     if (!bitmap) return false;
     DeleteObject(bitmap);
-    *steps = {t4 - t0, 0, t1 - t0, t2 - t1, t3 - t2, t4 - t3};
+    *steps = {t1 - t0, t2 - t1, t3 - t2, t4 - t3};
     return true;
 }
 
 // Means of each step over the 90 % of rounds with the least total.
-HitFigures meanOfFastRounds(std::vector<HitFigures> rounds)
+HitSteps meanOfFastRounds(std::vector<HitSteps> rounds)
 {
-    std::sort(rounds.begin(), rounds.end(), [](const HitFigures& a, const HitFigures& b) { return a.hit < b.hit; });
+    std::sort(rounds.begin(), rounds.end(),
+              [](const HitSteps& a, const HitSteps& b) { return a.total() < b.total(); });
     size_t kept = rounds.size() - rounds.size() / 10;
-    HitFigures mean;
+    HitSteps mean;
     for (size_t i = 0; i < kept; ++i) {
         mean.settings += rounds[i].settings / kept;
         mean.cacheCheck += rounds[i].cacheCheck / kept;
@@ -243,7 +250,7 @@ bool measureHits(const std::wstring& video, const std::wstring& folder, int cell
     ResetSettingsForTests();
     SetSettingsModuleNameForTests(plugin.path.c_str());
     std::vector<double> hits, bares;
-    std::vector<HitFigures> steps(1);
+    std::vector<HitSteps> steps(1);
     std::wstring kept = copy + L":preview.jpg";
     // The first request makes the kept thumbnail; then one untimed round.
     bool ok = timeThumbnail(plugin, copy, cell) >= 0 && timeThumbnail(plugin, copy, cell) >= 0 &&
@@ -260,9 +267,9 @@ bool measureHits(const std::wstring& video, const std::wstring& folder, int cell
     ResetSettingsForTests();
     UnloadPluginWithTools(&plugin);
     if (!ok) return false;
-    *figures = meanOfFastRounds(steps);
     figures->hit = median(hits);
     figures->bare = median(bares);
+    figures->steps = meanOfFastRounds(steps);
     return true;
 }
 
@@ -294,12 +301,13 @@ bool compareHits(const std::wstring& video, const std::wstring& folder, int roun
             L"cache", L"decode", L"bitmap", L"hit without the settings check");
     for (int i = 0; i < 2; ++i) {
         const HitFigures& f = figures[i];
+        const HitSteps& s = f.steps;
         double ratio = f.hit / f.bare;
         bool cellMet = ratio <= kHitTarget;
         *met = *met && cellMet;
         wprintf(L"  %3dx%-5d %8.3f %8.3f %6.2f   %8.3f %8.3f %8.3f %8.3f   %.3f ms, ratio %.2f   %ls\n", cells[i],
-                cells[i], f.hit, f.bare, ratio, f.settings, f.cacheCheck, f.decode, f.bitmap, f.hit - f.settings,
-                (f.hit - f.settings) / f.bare, cellMet ? L"met" : L"MISSED");
+                cells[i], f.hit, f.bare, ratio, s.settings, s.cacheCheck, s.decode, s.bitmap, f.hit - s.settings,
+                (f.hit - s.settings) / f.bare, cellMet ? L"met" : L"MISSED");
     }
     wprintf(L"  (ms; target hit <= %.1f x bare; hit and bare are medians, the hit through the export; the\n"
             L"  breakdown is timed in this process, means of the fastest nine tenths of the rounds)\n\n",
