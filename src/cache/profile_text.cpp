@@ -96,7 +96,10 @@ bool findProfileValue(const wchar_t* text, size_t length, const wchar_t* section
             if (close > start) {
                 // Only the first section of that name is ever searched.
                 if (sectionSeen) return false;
-                inSection = sameNameNoCase(start + 1, (size_t)(close - start - 1), section);
+                const wchar_t* name = start + 1;
+                while (name < close && isProfileBlank(*name)) ++name;
+                while (close > name && isProfileBlank(close[-1])) --close;
+                inSection = sameNameNoCase(name, (size_t)(close - name), section);
                 sectionSeen = inSection;
                 continue;
             }
