@@ -464,15 +464,6 @@ bool measureHits(const std::wstring& video, const std::wstring& folder, int cell
     return true;
 }
 
-void printLine(const wchar_t* what, double ms, const wchar_t* note = L"")
-{
-    wprintf(L"  %-44ls %9.1f ms  %ls\n", what, ms, note);
-}
-
-struct Results {
-    double cold = 0, floor = 0, floorNoConsole = 0, hit = 0, waveFades = 0, waveSingle = 0;
-};
-
 // Prints the hits against the bare conversion for both cells; false when
 // a cell cannot be measured. *met tells whether both meet the target, and
 // *hit256 is the 256x256 hit.
