@@ -9,6 +9,7 @@
 
 #include "cache/profile_text.h"
 #include "cache/stream_cache_testing.h"
+#include "cache/stream_names.h"
 #include "common/format.h"
 #include "common/messages.h"
 #include "plugin/state.h"
@@ -27,7 +28,6 @@ static wchar_t gRealPath[kRealPathChars];
 // Its last-write time, read with its attributes when the request began.
 static FILETIME gSourceWrite;
 
-static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
 const wchar_t kTimeRestoreError[] =
     L"\nWarning : Unexpected event: Could not set back original time for specified file (you probably need to "
@@ -100,14 +100,14 @@ int prepareStreamCache(const wchar_t* source)
     gSavedAttributes = facts.dwFileAttributes;
     gSourceWrite = facts.ftLastWriteTime;
     if (bADSMultipleThumbnailSizes)
-        FormatWideUnbounded(gStreamName, kStreamNameChars, L":p%dx%d.jpg", gThumbWidth, gThumbHeight);
+        FormatWideUnbounded(gStreamName, kStreamNameChars, kSizedThumbnailStreamFormat, gThumbWidth, gThumbHeight);
     else
-        CopyWide(gStreamName, kStreamNameChars, L":preview.jpg");
+        CopyWide(gStreamName, kStreamNameChars, kSingleThumbnailStream);
 
     wchar_t out[kFormatWideChars];
     wchar_t cached[kFormatWideChars];
     FormatWide(out, L"%ls%ls", gRealPath, gStreamName);
-    FormatWide(cached, L"%ls:cache.ini", gRealPath);
+    FormatWide(cached, L"%ls%ls", gRealPath, kCacheRecordStream);
     if (wcslen(cached) > 268) {
         dropCache();
         if (bDebug) ErrorBox(cached, L"lstrlenW(gFileThumbsCachedADS) >= _MAX_PATH+9");
@@ -147,9 +147,9 @@ static void readCacheIniValue(const wchar_t* key, wchar_t* value)
 {
     if (gCacheIniLength == kCacheIniUnread) readCacheIni();
     if (gCacheIniLength == kCacheIniTooLarge)
-        GetPrivateProfileStringW(kSection, key, L"", value, kSettingsChars, gFileThumbsCachedADS);
+        GetPrivateProfileStringW(kCacheRecordSection, key, L"", value, kSettingsChars, gFileThumbsCachedADS);
     else
-        findProfileValue(gCacheIniText, (size_t)gCacheIniLength, kSection, key, value, kSettingsChars);
+        findProfileValue(gCacheIniText, (size_t)gCacheIniLength, kCacheRecordSection, key, value, kSettingsChars);
 }
 
 // A stored position is a decimal percentage in [0, 100). Anything else
@@ -390,7 +390,7 @@ static bool recordMatches()
     wchar_t record[kSettingsChars];
     wchar_t recordTime[kRecordFieldChars], signature[kRecordFieldChars], cellSize[kRecordFieldChars];
     readCacheIniValue(gStreamName, record);
-    parseCacheRecord(record, L'|', recordTime, signature, cellSize);
+    parseCacheRecord(record, kCacheRecordSeparator, recordTime, signature, cellSize);
 
     if (!bADSMultipleThumbnailSizes) {
         wchar_t expected[kRecordFieldChars];
@@ -490,7 +490,7 @@ void writeCacheRecord()
         FormatWide(record, L"%ls|%ls", gRecordTime, gCacheSignature);
     else
         FormatWide(record, L"%ls|%ls|%dx%d", gRecordTime, gCacheSignature, gThumbWidth, gThumbHeight);
-    WritePrivateProfileStringW(kSection, gStreamName, record, gFileThumbsCachedADS);
+    WritePrivateProfileStringW(kCacheRecordSection, gStreamName, record, gFileThumbsCachedADS);
     gCacheIniLength = kCacheIniUnread;
 }
 
@@ -499,9 +499,9 @@ void writeStoredPosition()
     if (gCurrentPosition != gPercentPosition) {
         wchar_t value[kFormatWideChars];
         FormatWide(value, L"%.5f", gCurrentPosition);
-        WritePrivateProfileStringW(kSection, L"rot", value, gFileThumbsCachedADS);
+        WritePrivateProfileStringW(kCacheRecordSection, L"rot", value, gFileThumbsCachedADS);
     } else {
-        WritePrivateProfileStringW(kSection, L"rot", NULL, gFileThumbsCachedADS);
+        WritePrivateProfileStringW(kCacheRecordSection, L"rot", NULL, gFileThumbsCachedADS);
     }
     gCacheIniLength = kCacheIniUnread;
 }

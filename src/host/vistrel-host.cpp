@@ -6,29 +6,41 @@
 //   vistrel-host thumb [--plugin PATH] [--repeat N] FILE WxH OUT.bmp
 //   vistrel-host detect [--plugin PATH]
 //   vistrel-host view [--plugin PATH] FILE [--size WxH] [--seconds N] [--shot OUT.png]
+//   vistrel-host settings
+//   vistrel-host cache list|clear [--recursive] PATH...
 //
 // view opens a window of WxH (default 800x600) standing in for the
 // Lister, embeds what the plug-in returns for FILE, keeps it running for N
 // seconds (default 5), saves a screenshot of the window if asked, closes
-// the view and reports whether the embedded program ended.
+// the view and reports whether the embedded program ended. settings prints
+// the reference of every setting (docs/vistrel-settings.txt). cache lists
+// or removes the thumbnails that the stream cache keeps in files
+// (host/cache_tool.h).
 //
-// Exit codes: 0 a bitmap came back (thumb), the detect string was read, or
-// a view window came back and ended when closed; 1 the plug-in returned no
-// bitmap or no window; 2 usage error or a failure of the host itself
-// (plug-in not loadable, output not writable); 3 the view window's program
-// did not end within 10 s of the close.
+// Exit codes: 0 a bitmap came back (thumb), the detect string was read, a
+// view window came back and ended when closed, or settings and cache did
+// their work; 1 the plug-in returned no bitmap or no window, or cache met a
+// path it could not find, read or clear; 2 usage error or a failure of the
+// host itself (plug-in not loadable, output not writable); 3 the view
+// window's program did not end within 10 s of the close.
 // Message boxes the plug-in shows are real and wait for a person.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
 
+#include "host/cache_tool.h"
 #include "host/view.h"
-// Only the host's declarations of the exports: the tool depends on
-// nothing but the plug-in's binary interface.
+// Only the host's declarations of the exports: the commands that load the
+// plug-in depend on nothing but its binary interface. The settings
+// reference and the cache commands share the key table and the stream
+// names with the plug-in's source instead.
 #include "plugin/host_interface.h"
+#include "settings/settings_reference.h"
 
 enum {
     kExitBitmap = 0,
@@ -59,7 +71,9 @@ static int usage(const wchar_t* problem)
     fwprintf(stderr,
              L"usage: vistrel-host thumb [--plugin PATH] [--repeat N] FILE WxH OUT.bmp\n"
              L"       vistrel-host detect [--plugin PATH]\n"
-             L"       vistrel-host view [--plugin PATH] FILE [--size WxH] [--seconds N] [--shot OUT.png]\n");
+             L"       vistrel-host view [--plugin PATH] FILE [--size WxH] [--seconds N] [--shot OUT.png]\n"
+             L"       vistrel-host settings\n"
+             L"       vistrel-host cache list|clear [--recursive] PATH...\n");
     return kExitFailure;
 }
 
@@ -314,8 +328,52 @@ done:
     return result;
 }
 
+// vistrel-host cache list|clear [--recursive|-r] PATH...; "--" ends the
+// options, for paths that start with a dash.
+static int runCache(int argc, wchar_t** argv)
+{
+    static const wchar_t* paths[4096];
+    CacheCommand command = {false, false, paths, 0};
+    bool options = true;
+    if (argc < 3) return usage(L"cache needs list or clear");
+    if (wcscmp(argv[2], L"clear") == 0)
+        command.clear = true;
+    else if (wcscmp(argv[2], L"list") != 0)
+        return usage(L"cache needs list or clear");
+    for (int i = 3; i < argc; ++i) {
+        if (options && wcscmp(argv[i], L"--") == 0) {
+            options = false;
+        } else if (options && (wcscmp(argv[i], L"--recursive") == 0 || wcscmp(argv[i], L"-r") == 0)) {
+            command.recursive = true;
+        } else if (options && argv[i][0] == L'-') {
+            return usage(L"invalid arguments");
+        } else {
+            if (command.pathCount >= (int)(sizeof paths / sizeof paths[0])) return usage(L"too many paths");
+            paths[command.pathCount++] = argv[i];
+        }
+    }
+    if (command.pathCount == 0) return usage(L"cache needs at least one file or folder");
+    return RunCacheCommand(&command);
+}
+
+// The reference goes out byte for byte as it is shipped, "\n" line ends
+// included, so that it can be compared with the shipped file.
+static int printSettingsReference()
+{
+    fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (!WriteSettingsReference(stdout)) {
+        fwprintf(stderr, L"vistrel-host: the settings reference could not be written whole\n");
+        return kExitFailure;
+    }
+    return kExitBitmap;
+}
+
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc >= 2 && wcscmp(argv[1], L"cache") == 0) return runCache(argc, argv);
+    if (argc >= 2 && wcscmp(argv[1], L"settings") == 0)
+        return argc == 2 ? printSettingsReference() : usage(L"settings takes no arguments");
     HostOptions options;
     if (!parseArguments(argc, argv, &options)) return usage(argc < 2 ? NULL : L"invalid arguments");
     int result = runHost(&options);
