@@ -72,6 +72,11 @@ static void report(DWORD standardHandle, const wchar_t* format, ...)
     if (bytes > 0) WriteFile(output, utf8, (DWORD)bytes, &written, NULL);
 }
 
+static const wchar_t* plural(int count)
+{
+    return count == 1 ? L"" : L"s";
+}
+
 static bool joinPath(wchar_t* out, const wchar_t* first, const wchar_t* second, size_t capacity)
 {
     size_t a = wcslen(first), b = wcslen(second);
@@ -282,10 +287,17 @@ static void clearFile(FileVisit* visit)
     visitPluginStreams(visit, clearStream, true);
 
     {
-        FILE_BASIC_INFO restore = kept;
+        // Times still as they were are not written again: a file system
+        // that keeps finer times than 100 ns would lose their last digits.
+        FILE_BASIC_INFO now, restore = kept;
+        bool timesKept = GetFileInformationByHandleEx(hold, FileBasicInfo, &now, sizeof now) &&
+                         now.CreationTime.QuadPart == kept.CreationTime.QuadPart &&
+                         now.LastAccessTime.QuadPart == kept.LastAccessTime.QuadPart &&
+                         now.LastWriteTime.QuadPart == kept.LastWriteTime.QuadPart;
         restore.ChangeTime.QuadPart = 0; // kept by the file system
+        if (timesKept) restore.CreationTime.QuadPart = restore.LastAccessTime.QuadPart = restore.LastWriteTime.QuadPart = 0;
         restore.FileAttributes = lifted ? attributesOnly(kept.FileAttributes & kSettableAttributes).FileAttributes : 0;
-        if (!SetFileInformationByHandle(hold, FileBasicInfo, &restore, sizeof restore)) {
+        if ((!timesKept || lifted) && !SetFileInformationByHandle(hold, FileBasicInfo, &restore, sizeof restore)) {
             report(STD_ERROR_HANDLE, L"vistrel-host: the times%ls of %ls could not be put back (error %lu); set "
                                      L"them by hand\n",
                    lifted ? L" and the read-only attribute" : L"", visit->file, GetLastError());
@@ -293,8 +305,8 @@ static void clearFile(FileVisit* visit)
         }
     }
     if (visit->streams > 0)
-        report(STD_OUTPUT_HANDLE, L"cleared %ls: %d thumbnails, %lld bytes\n", visit->file, visit->thumbnails,
-               visit->bytes);
+        report(STD_OUTPUT_HANDLE, L"cleared %ls: %d thumbnail%ls, %lld bytes\n", visit->file, visit->thumbnails,
+               plural(visit->thumbnails), visit->bytes);
 done:
     CloseHandle(hold);
 }
@@ -391,10 +403,10 @@ int RunCacheCommand(const CacheCommand* command)
     run.command = command;
     for (int i = 0; i < command->pathCount; ++i) visitArgument(&run, command->paths[i]);
     if (command->clear)
-        report(STD_OUTPUT_HANDLE, L"%d of %d files cleared: %d thumbnails and their records removed, %lld bytes\n",
-               run.filesFound, run.filesLooked, run.thumbnails, run.bytes);
+        report(STD_OUTPUT_HANDLE, L"%d of %d files cleared: %d thumbnail%ls and the records removed, %lld bytes\n",
+               run.filesFound, run.filesLooked, run.thumbnails, plural(run.thumbnails), run.bytes);
     else
-        report(STD_OUTPUT_HANDLE, L"%d of %d files hold thumbnails: %d thumbnails, %lld bytes with their records\n",
-               run.filesFound, run.filesLooked, run.thumbnails, run.bytes);
+        report(STD_OUTPUT_HANDLE, L"%d of %d files hold thumbnails: %d thumbnail%ls, %lld bytes with the records\n",
+               run.filesFound, run.filesLooked, run.thumbnails, plural(run.thumbnails), run.bytes);
     return run.trouble ? kCacheTrouble : kCacheDone;
 }

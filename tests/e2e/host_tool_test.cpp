@@ -9,67 +9,12 @@
 
 #include <zlib.h>
 
+#include "support/host_run.h"
 #include "support/lister_programs.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
 
 namespace {
-
-struct HostRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    std::string output; // standard output and error
-};
-
-// Backslashes before the closing quote are doubled, or they would escape it.
-std::wstring Quoted(const std::wstring& text)
-{
-    size_t trailing = 0;
-    while (trailing < text.size() && text[text.size() - 1 - trailing] == L'\\') ++trailing;
-    return L"\"" + text + std::wstring(trailing, L'\\') + L"\"";
-}
-
-// Runs the host program with `arguments` from the folder `folder` (which
-// holds its copy and the plug-in's) and collects what it prints. A box of
-// the plug-in would wait for a person, so a run that hangs is ended.
-HostRun RunHost(const std::wstring& folder, const std::vector<std::wstring>& arguments)
-{
-    HostRun run;
-    std::wstring outputFile = folder + L"host-output.txt";
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-    HANDLE output = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, NULL);
-    if (output == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "cannot create the output file";
-        return run;
-    }
-    std::wstring commandLine = Quoted(folder + L"vistrel-host.exe");
-    for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = NULL;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, DETACHED_PROCESS, NULL, folder.c_str(),
-                                  &startup, &process);
-    CloseHandle(output);
-    if (!started) {
-        ADD_FAILURE() << "cannot start vistrel-host.exe, error " << GetLastError();
-        return run;
-    }
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-        ADD_FAILURE() << "vistrel-host did not end (a message box?)";
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 10000);
-    }
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ReadFileBytes(outputFile, &run.output);
-    DeleteFileW(outputFile.c_str());
-    return run;
-}
 
 // A folder with the host program and the plug-in side by side, as built.
 struct HostFolder : ::testing::Test {
@@ -129,6 +74,11 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         {L"view", text, L"--seconds", L"-1"},
         {L"view", text, L"--shot"},
         {L"thumb", text, L"8x8", bitmap, L"--seconds", L"1"},
+        {L"settings", L"extra"},
+        {L"cache"},
+        {L"cache", L"list"},
+        {L"cache", L"wipe", text},
+        {L"cache", L"clear", L"--bogus", text},
     };
     for (const std::vector<std::wstring>& arguments : cases) {
         HostRun run = RunHost(scratch.path, arguments);
@@ -138,6 +88,23 @@ TEST_F(HostFolder, UsageErrorsExitWith2)
         EXPECT_FALSE(run.output.empty());
         EXPECT_FALSE(FileExists(bitmap));
     }
+}
+
+// The reference that ships in docs/ is what the command prints, to the byte.
+TEST_F(HostFolder, SettingsPrintsTheShippedReference)
+{
+    std::string shipped;
+    std::wstring source = EnvWide(L"VSL_SOURCE");
+    ASSERT_FALSE(source.empty()) << "VSL_SOURCE names the source tree";
+    ASSERT_TRUE(ReadFileBytes(WinePathFromUnix(Utf8(source)) + L"\\docs\\vistrel-settings.txt", &shipped));
+    HostRun run = RunHost(scratch.path, {L"settings"});
+    EXPECT_EQ(0u, run.exitCode);
+    size_t line = 1, at = 0;
+    while (at < shipped.size() && at < run.output.size() && shipped[at] == run.output[at])
+        if (shipped[at++] == '\n') ++line;
+    EXPECT_TRUE(shipped == run.output) << "docs/vistrel-settings.txt differs from `vistrel-host settings` from line "
+                                       << line << "; write it anew with: scripts/wine-run "
+                                       << "build/x64/bin/vistrel-host.exe settings > docs/vistrel-settings.txt";
 }
 
 // Width, height and the colour of one pixel (at fractions of the picture)
