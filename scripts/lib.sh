@@ -84,6 +84,14 @@ vsl_claim_output_folder() { # dir manifest-name < file names
   cat > "$manifest"
 }
 
+# The link time in a PE file's header (0 when it was linked without one,
+# so that the same sources give the same bytes).
+vsl_pe_link_time() {
+  local header
+  header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tu4 -j$((header + 8)) -N4 "$1" | tr -d ' '
+}
+
 # True when DIR holds a set made by the current scripts/make-archives.
 vsl_archives_current() {
   [ "$(cat "$1/.stamp" 2>/dev/null)" = "$(sha256sum "$ROOT/scripts/make-archives" | cut -d' ' -f1)" ]
