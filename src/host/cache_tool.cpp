@@ -181,10 +181,8 @@ static void visitPluginStreams(FileVisit* visit, StreamVisitor visitor, bool rea
         if (!cell[0]) recordCellSize(visit->file, key, cell);
         offerStream(visit, visitor, key, cell);
     }
-    if (!inKeyList(visit->keys, kSingleThumbnailStream)) {
-        if (readRecord) recordCellSize(visit->file, kSingleThumbnailStream, cell);
-        offerStream(visit, visitor, kSingleThumbnailStream, readRecord ? cell : L"");
-    }
+    // Without a record its size is unknown.
+    if (!inKeyList(visit->keys, kSingleThumbnailStream)) offerStream(visit, visitor, kSingleThumbnailStream, L"");
 
     WIN32_FIND_STREAM_DATA found;
     HANDLE search = FindFirstStreamW(visit->file, FindStreamInfoStandard, &found, 0);
