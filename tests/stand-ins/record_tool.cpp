@@ -8,6 +8,9 @@
 //   VSL_RECORD_STDOUT  text to print on standard output, followed by "\n"
 //   VSL_RECORD_SLEEP   milliseconds to sleep before recording, so a test
 //                      can tell whether its caller waited for the end
+//   VSL_RECORD_HANDLE  a handle value (decimal) of the caller's: exit code
+//                      96 when the tool holds a handle of that value, as it
+//                      would after inheriting it
 #include <windows.h>
 
 #include <stdlib.h>
@@ -49,6 +52,10 @@ int main()
     wchar_t value[32768];
     int exitCode = 0;
     if (envOrNull(L"VSL_RECORD_EXIT", value, 32768)) exitCode = (int)wcstol(value, NULL, 10);
+    DWORD flags = 0;
+    if (envOrNull(L"VSL_RECORD_HANDLE", value, 32768) &&
+        GetHandleInformation((HANDLE)(ULONG_PTR)wcstoull(value, NULL, 10), &flags))
+        exitCode = 96;
 
     if (envOrNull(L"VSL_RECORD_SLEEP", value, 32768)) Sleep((DWORD)wcstoul(value, NULL, 10));
 
