@@ -106,7 +106,16 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
     if (!BuildImageArguments(szArguments, input, gThumbWidth, gThumbHeight, szIrfanviewMidInputParam, output))
         goto done;
     emptyOutput(fileOutput);
-    RunThroughShell(szIrfanviewPath, szArguments);
+    {
+        // Only the picture's and the output's names decide whether the
+        // interpreter could expand them; the settings' texts may use it.
+        const wchar_t* const filePaths[] = {input, output};
+        // What a run ended at the time limit wrote is part of a picture at best.
+        if (RunThroughShell(szIrfanviewPath, szArguments, filePaths) == kToolTimedOut) {
+            emptyOutput(output);
+            goto done;
+        }
+    }
 
     if (szOutLimit[0]) {
         if (bDebug) DebugBoxWchars(szArguments);

@@ -32,7 +32,11 @@ static int runProbe(const wchar_t* source, ProbeLines* probe)
                    L"default=noprint_wrappers=1:nokey=1 \"%ls\">\"%ls\"",
                    source, szProbeFile) < 0)
         goto done;
-    RunThroughShell(szFfprobePath, szArguments);
+    {
+        const wchar_t* const filePaths[] = {source, szProbeFile};
+        // Lines of a probe that was ended midway tell nothing.
+        if (RunThroughShell(szFfprobePath, szArguments, filePaths) == kToolTimedOut) goto done;
+    }
     file = _wfopen(szProbeFile, L"rt");
     if (!file) goto done;
     for (int c = fgetc(file); c != EOF; c = fgetc(file))
@@ -84,8 +88,10 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     bool timesCaptured = false;
     bool still = false;
     bool cover = false;
+    int run = kToolNotRun;
     ThumbKind kind = kThumbFrame;
     wchar_t szWaveformFile[kThumbOutChars];
+    const wchar_t* const filePaths[] = {source, out, szWaveformFile};
     ProbeLines probe;
     MediaSettings settings;
     MediaCommandInputs inputs;
@@ -132,15 +138,19 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
 
     if (kind == kThumbWaveform) MakeWaveformImage(source, commands.duration, szWaveformFile);
     emptyOutput(out);
-    if (commands.mainFits) RunThroughShell(szFfmpegPath, commands.main);
+    if (commands.mainFits) run = RunThroughShell(szFfmpegPath, commands.main, filePaths);
     if (szWaveformFile[0]) {
         DeleteFileW(szWaveformFile);
         szWaveformFile[0] = 0;
     }
     // A seek past the end (or into a single cover picture) gives nothing:
-    // then the picture at the start will do.
-    if (getFileSize64(out) < 1 && commands.seek > 0 && kind != kThumbWaveform && commands.fallbackFits)
-        RunThroughShell(szFfmpegPath, commands.fallback);
+    // then the picture at the start will do. A run ended at the time limit
+    // is not tried again: the file would most likely hold it up again.
+    if (run != kToolTimedOut && getFileSize64(out) < 1 && commands.seek > 0 && kind != kThumbWaveform &&
+        commands.fallbackFits)
+        run = RunThroughShell(szFfmpegPath, commands.fallback, filePaths);
+    // What an ended run wrote is part of a picture at best.
+    if (run == kToolTimedOut) emptyOutput(out);
 
     if (gUseADS) {
         writeCacheRecord();

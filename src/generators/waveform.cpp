@@ -13,12 +13,30 @@
 #include "settings/settings.h"
 #include "tools/runner.h"
 
-// Runs one built command (an unbuilt one, too long to fit, is not run) and
-// tells whether `file` holds something afterwards.
-static bool runWriting(bool built, const wchar_t* command, const wchar_t* file)
+// Leaves `path` empty, so that a failed run is not mistaken for a written one.
+static void emptyFile(const wchar_t* path)
 {
-    if (!built) return false;
-    RunThroughShell(szFfmpegPath, command);
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
+// Runs one built command (an unbuilt one, too long to fit, is not run) and
+// tells whether `file` holds something afterwards. Once a run has been
+// ended at the time limit (*stuck), the source would most likely hold up
+// the next one too: none runs any more. The other files a waveform command
+// names are temporary files beside `file`, whose own names hold nothing
+// that the interpreter could expand; `source` may be null.
+static bool runWriting(bool built, const wchar_t* command, const wchar_t* source, const wchar_t* file, bool* stuck)
+{
+    if (!built || *stuck) return false;
+    const wchar_t* const filePaths[] = {source, file};
+    if (RunThroughShell(szFfmpegPath, command, filePaths) == kToolTimedOut) {
+        // Part of a picture is no picture.
+        *stuck = true;
+        emptyFile(file);
+        return false;
+    }
     return getFileSize64(file) > 0;
 }
 
@@ -45,29 +63,21 @@ static bool makeFadeFiles(wchar_t* fadeOutFile, wchar_t* mergedFile)
 // side into the merged file. Returns null on success, else what failed.
 static const char* makeFadePanes(const wchar_t* source, double duration, double fadeLength,
                                  const WaveformLayout* layout, const wchar_t* waveformImageFile,
-                                 const wchar_t* fadeOutFile, const wchar_t* mergedFile)
+                                 const wchar_t* fadeOutFile, const wchar_t* mergedFile, bool* stuck)
 {
     wchar_t szCommand[kWaveformCommandChars];
 
     bool built = BuildFadeInCommand(szCommand, fadeLength, source, layout->fadeInWidth, layout->paneHeight,
                                     szAudioColorLeft, szAudioColorRight, waveformImageFile);
-    if (!runWriting(built, szCommand, waveformImageFile)) return "fadein failed";
+    if (!runWriting(built, szCommand, source, waveformImageFile, stuck)) return "fadein failed";
 
     built = BuildFadeOutCommand(szCommand, duration, fadeLength, source, layout->fadeOutWidth, layout->paneHeight,
                                 szAudioColorLeft, szAudioColorRight, fadeOutFile);
-    if (!runWriting(built, szCommand, fadeOutFile)) return "fadeout failed";
+    if (!runWriting(built, szCommand, source, fadeOutFile, stuck)) return "fadeout failed";
 
     built = BuildFadeMergeCommand(szCommand, waveformImageFile, fadeOutFile, layout->separator, mergedFile);
-    if (!runWriting(built, szCommand, mergedFile)) return "fades merge failed";
+    if (!runWriting(built, szCommand, NULL, mergedFile, stuck)) return "fades merge failed";
     return NULL;
-}
-
-// Leaves `path` empty, so that a failed run is not mistaken for a written one.
-static void emptyFile(const wchar_t* path)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 // Puts the main waveform (in the waveform image file) over the merged
@@ -75,12 +85,12 @@ static void emptyFile(const wchar_t* path)
 // input, and gives it back when the stacking writes nothing, so a failed
 // stack costs the panes but not the thumbnail.
 static void stackOverPanes(const WaveformLayout* layout, const wchar_t* waveformImageFile, const wchar_t* spareFile,
-                           const wchar_t* mergedFile)
+                           const wchar_t* mergedFile, bool* stuck)
 {
     wchar_t szCommand[kWaveformCommandChars];
     if (!CopyFileW(waveformImageFile, spareFile, FALSE)) return;
     if (!BuildWaveformStackCommand(szCommand, spareFile, mergedFile, layout->separator, waveformImageFile)) return;
-    if (!runWriting(true, szCommand, waveformImageFile)) CopyFileW(spareFile, waveformImageFile, FALSE);
+    if (!runWriting(true, szCommand, NULL, waveformImageFile, stuck)) CopyFileW(spareFile, waveformImageFile, FALSE);
 }
 
 void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* waveformImageFile)
@@ -90,6 +100,7 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
     wchar_t szCommand[kWaveformCommandChars];
     WaveformLayout layout;
     bool panesMade = false;
+    bool stuck = false;
     bool built;
     szFadeOutFile[0] = 0;
     szMergedFile[0] = 0;
@@ -101,7 +112,7 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
     double fadeLength = WaveformFadeLength(gAudioIdealFadeInOutInSecs, duration);
     if (bAudioShowFadeInOut && fadeLength > 0 && makeFadeFiles(szFadeOutFile, szMergedFile)) {
         const char* failure = makeFadePanes(source, duration, fadeLength, &layout, waveformImageFile,
-                                            szFadeOutFile, szMergedFile);
+                                            szFadeOutFile, szMergedFile, &stuck);
         if (failure) {
             DeleteFileW(szFadeOutFile);
             DeleteFileW(szMergedFile);
@@ -119,8 +130,8 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
                                      panesMade ? layout.mainHeightWithPanes : layout.mainHeightAlone,
                                      szAudioColorLeft, szAudioColorRight, szFfmpegAudioPostInputParams,
                                      waveformImageFile);
-    if (runWriting(built, szCommand, waveformImageFile) && panesMade)
-        stackOverPanes(&layout, waveformImageFile, szFadeOutFile, szMergedFile);
+    if (runWriting(built, szCommand, source, waveformImageFile, &stuck) && panesMade)
+        stackOverPanes(&layout, waveformImageFile, szFadeOutFile, szMergedFile, &stuck);
 
     if (szMergedFile[0]) DeleteFileW(szMergedFile);
     if (szFadeOutFile[0]) DeleteFileW(szFadeOutFile);

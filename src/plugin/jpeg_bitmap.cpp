@@ -1,5 +1,6 @@
 #include "plugin/jpeg_bitmap.h"
 
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -21,6 +22,9 @@ static bool wantSupersampling()
 static HBITMAP makeDibSection(HDC screen, const unsigned char* bits, int width, int height,
                               size_t stride)
 {
+    // The description holds the size in a DWORD.
+    DWORD bytes = 0;
+    if (__builtin_mul_overflow(stride, (size_t)height, &bytes)) return NULL;
     BITMAPINFO info;
     memset(&info, 0, sizeof info);
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -29,14 +33,14 @@ static HBITMAP makeDibSection(HDC screen, const unsigned char* bits, int width, 
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    info.bmiHeader.biSizeImage = (DWORD)(stride * (size_t)height);
+    info.bmiHeader.biSizeImage = bytes;
     void* target = NULL;
     HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &target, NULL, 0);
     if (!section || !target) {
         if (section) DeleteObject(section);
         return NULL;
     }
-    memcpy(target, bits, stride * (size_t)height);
+    memcpy(target, bits, bytes);
     return section;
 }
 
@@ -77,7 +81,8 @@ done:
 
 void thumbnailDecodeBox(int cellWidth, int cellHeight, int* width, int* height, bool* supersample)
 {
-    *supersample = wantSupersampling();
+    // A cell whose double does not fit an int is beyond any picture anyway.
+    *supersample = cellWidth <= INT_MAX / 2 && cellHeight <= INT_MAX / 2 && wantSupersampling();
     *width = *supersample ? cellWidth * 2 : cellWidth;
     *height = *supersample ? cellHeight * 2 : cellHeight;
 }

@@ -69,21 +69,24 @@ static bool decodeOpenedJpeg(j_decompress_ptr cinfo, JpegErrorManager* errors, J
 
     unsigned boxWidth = *width > 0 ? (unsigned)*width : 1;
     unsigned boxHeight = *height > 0 ? (unsigned)*height : 1;
-    if (*supersample && cinfo->output_width <= boxWidth && cinfo->output_height <= boxHeight) {
-        // It fits the doubled box: decode for the plain cell, halve nothing.
+    unsigned fittedWidth = 0, fittedHeight = 0;
+    size_t bytes = 0;
+    fitJpegSize(cinfo->output_width, cinfo->output_height, boxWidth, boxHeight, &fittedWidth, &fittedHeight);
+    // It fits the doubled box: decode for the plain cell, halve nothing. A
+    // doubled picture too large to hold is given up for the plain cell too.
+    if (*supersample && ((cinfo->output_width <= boxWidth && cinfo->output_height <= boxHeight) ||
+                         !jpegPixelBytes(fittedWidth, fittedHeight, &bytes))) {
         *supersample = false;
         boxWidth >>= 1;
         boxHeight >>= 1;
         if (!boxWidth) boxWidth = 1;
         if (!boxHeight) boxHeight = 1;
+        fitJpegSize(cinfo->output_width, cinfo->output_height, boxWidth, boxHeight, &fittedWidth, &fittedHeight);
     }
-    unsigned fittedWidth = 0, fittedHeight = 0;
-    fitJpegSize(cinfo->output_width, cinfo->output_height, boxWidth, boxHeight, &fittedWidth,
-                &fittedHeight);
     *width = (int)fittedWidth;
     *height = (int)fittedHeight;
 
-    size_t bytes = (size_t)fittedWidth * fittedHeight * 3;
+    if (!jpegPixelBytes(fittedWidth, fittedHeight, &bytes)) return false;
     *pixels = (unsigned char*)malloc(bytes);
     if (!*pixels) return false;
     memset(*pixels, 255, bytes);

@@ -31,14 +31,24 @@ struct jpeg_error_mgr* jpegSilentErrors(JpegErrorManager* errors)
     return manager;
 }
 
-// Called while libjpeg absorbs input; the scan number only grows.
+// Called while libjpeg absorbs input, before each row of blocks it decodes;
+// a new scan is counted before any of its blocks is walked.
 static void jpegScanMonitor(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor) return;
     j_decompress_ptr decompressor = (j_decompress_ptr)cinfo;
     JpegScanLimit* limit = (JpegScanLimit*)cinfo->progress;
+    if (decompressor->input_scan_number == limit->countedScan) return;
+    bool first = limit->countedScan == 0;
+    limit->countedScan = decompressor->input_scan_number;
     // The message code does not matter: the text is never shown.
-    if (decompressor->input_scan_number > limit->maxScans) ERREXIT(cinfo, JERR_NOTIMPL);
+    if (limit->countedScan > limit->maxScans) ERREXIT(cinfo, JERR_NOTIMPL);
+    if (first) return;
+    for (int i = 0; i < decompressor->comps_in_scan; i++) {
+        const jpeg_component_info* component = decompressor->cur_comp_info[i];
+        limit->furtherBlockWalks += (unsigned long long)component->width_in_blocks * component->height_in_blocks;
+    }
+    if (limit->furtherBlockWalks > kJpegMaxFurtherBlockWalks) ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
 void jpegBoundDecoder(j_decompress_ptr cinfo, JpegScanLimit* limit)
@@ -52,5 +62,17 @@ void jpegBoundDecoder(j_decompress_ptr cinfo, JpegScanLimit* limit)
     limit->pub.completed_passes = 0;
     limit->pub.total_passes = 0;
     limit->maxScans = kJpegMaxScans;
+    limit->countedScan = 0;
+    limit->furtherBlockWalks = 0;
     cinfo->progress = &limit->pub;
+}
+
+bool jpegPixelBytes(unsigned width, unsigned height, size_t* bytes)
+{
+    // A 32-bit size_t wraps at about 37,800 x 37,800 pixels: a doubled cell
+    // of 18,900. A wrapped size would allocate little and write far past it.
+    size_t pixels = 0;
+    if (__builtin_mul_overflow((size_t)width, (size_t)height, &pixels)) return false;
+    if (__builtin_mul_overflow(pixels, (size_t)3, bytes)) return false;
+    return *bytes <= kJpegMaxPixelBytes;
 }

@@ -56,7 +56,9 @@ unsigned char* padRowsToDword(const unsigned char* pixels, unsigned width, unsig
 {
     size_t rowBytes = (size_t)width * 3;
     size_t padded = dibStride(width);
-    unsigned char* result = (unsigned char*)malloc(padded * height);
+    size_t bytes = 0;
+    if (__builtin_mul_overflow(padded, (size_t)height, &bytes)) return NULL;
+    unsigned char* result = (unsigned char*)malloc(bytes);
     if (!result) return NULL;
     for (unsigned y = 0; y < height; y++) {
         unsigned char* row = result + padded * y;

@@ -6,18 +6,7 @@
 #include "common/format.h"
 #include "common/messages.h"
 #include "common/strpos.h"
-
-// Waits for the started process without a time limit: a tool that hangs
-// blocks the call, but a thumbnail is never read from a half-written file.
-static int waitForExitCode(PROCESS_INFORMATION* process)
-{
-    WaitForSingleObject(process->hProcess, INFINITE);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process->hProcess, &exitCode)) exitCode = 0;
-    CloseHandle(process->hThread);
-    CloseHandle(process->hProcess);
-    return (int)exitCode;
-}
+#include "tools/tool_process.h"
 
 // The interpreter's part done here, so that no character of the command
 // is ever expanded: the program quoted as on the shell command line, and
@@ -32,7 +21,7 @@ static int runToolDirectly(const wchar_t* programPath, const wchar_t* arguments)
     HANDLE nullDevice = INVALID_HANDLE_VALUE;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     STARTUPINFOW startup = {};
-    PROCESS_INFORMATION process = {};
+    HANDLE inherited[2] = {};
     wchar_t szArguments[kCommandLineChars];
     wchar_t szStdoutPath[kCommandLineChars];
     wchar_t szCommandLine[kCommandLineChars];
@@ -46,7 +35,7 @@ static int runToolDirectly(const wchar_t* programPath, const wchar_t* arguments)
     AppendWide(szCommandLine, kCommandLineChars, programPath);
     AppendWide(szCommandLine, kCommandLineChars, quoteProgram ? L"\" " : L" ");
     if (!AppendWide(szCommandLine, kCommandLineChars, szArguments)) {
-        result = -1;
+        result = kToolNotRun;
         goto done;
     }
 
@@ -72,11 +61,9 @@ static int runToolDirectly(const wchar_t* programPath, const wchar_t* arguments)
     startup.hStdInput = nullDevice;
     startup.hStdOutput = redirect ? stdoutFile : nullDevice;
     startup.hStdError = nullDevice;
-    if (!CreateProcessW(NULL, szCommandLine, NULL, NULL, TRUE, DETACHED_PROCESS, NULL, NULL, &startup, &process)) {
-        result = (int)GetLastError();
-        goto done;
-    }
-    result = waitForExitCode(&process);
+    inherited[0] = nullDevice;
+    if (redirect) inherited[1] = stdoutFile;
+    result = RunToolProcess(szCommandLine, DETACHED_PROCESS, &startup, inherited, redirect ? 2 : 1);
 
 done:
     if (stdoutFile != INVALID_HANDLE_VALUE) CloseHandle(stdoutFile);
@@ -98,7 +85,14 @@ static void reportTooLong(const wchar_t* commandLine)
     ErrorBox(szSubject, kWarning);
 }
 
-int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments)
+static void reportBatchFile(const wchar_t* programPath)
+{
+    ErrorBox(programPath, L"Batch file tools cannot run this file safely: its name holds % or !, which the batch "
+                          L"file would expand. Please set the path of the program itself in the ini");
+}
+
+int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
+                    size_t filePathCount)
 {
     if (!programPath) programPath = L"";
     if (!arguments) arguments = L"";
@@ -114,18 +108,27 @@ int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments)
     size_t length = BuildShellCommandLine(szCommandLine, kCommandLineChars, szInterpreter, programPath, arguments);
     if (length > kShellCommandMaxLength) {
         reportTooLong(szCommandLine);
-        return -1;
+        return kToolNotRun;
     }
-    if (NeedsDirectStart(programPath, arguments)) return runToolDirectly(programPath, arguments);
+    if (NeedsDirectStart(programPath, filePaths, filePathCount)) {
+        if (IsBatchFile(programPath)) {
+            reportBatchFile(programPath);
+            return kToolNotRun;
+        }
+        return runToolDirectly(programPath, arguments);
+    }
 
     // The interpreter gets a console of its own, hidden, and passes it on
-    // to the tool.
+    // to the tool; it needs no handle of ours.
     STARTUPINFOW startup = {};
-    PROCESS_INFORMATION process = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    if (!CreateProcessW(NULL, szCommandLine, NULL, NULL, FALSE, CREATE_NEW_CONSOLE, NULL, NULL, &startup, &process))
-        return (int)GetLastError();
-    return waitForExitCode(&process);
+    return RunToolProcess(szCommandLine, CREATE_NEW_CONSOLE, &startup, NULL, 0);
+}
+
+int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments)
+{
+    const wchar_t* const filePaths[] = {arguments};
+    return RunThroughShell(programPath, arguments, filePaths);
 }

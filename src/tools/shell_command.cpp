@@ -34,13 +34,40 @@ size_t BuildShellCommandLine(wchar_t* out, size_t capacity, const wchar_t* inter
     return length;
 }
 
-bool NeedsDirectStart(const wchar_t* programPath, const wchar_t* arguments)
+static bool holdsExpansion(const wchar_t* text)
 {
     // '%' is expanded on every command line, '!' where delayed expansion is
     // switched on in the registry; neither can be escaped inside quotes.
-    const wchar_t* texts[2] = {programPath, arguments};
-    for (const wchar_t* text : texts) {
-        if (text && (wcschr(text, L'%') || wcschr(text, L'!'))) return true;
+    return text && (wcschr(text, L'%') || wcschr(text, L'!'));
+}
+
+bool NeedsDirectStart(const wchar_t* programPath, const wchar_t* const* filePaths, size_t filePathCount)
+{
+    if (holdsExpansion(programPath)) return true;
+    for (size_t i = 0; filePaths && i < filePathCount; ++i) {
+        if (holdsExpansion(filePaths[i])) return true;
+    }
+    return false;
+}
+
+static wchar_t asciiLower(wchar_t c)
+{
+    return c >= L'A' && c <= L'Z' ? (wchar_t)(c - L'A' + L'a') : c;
+}
+
+bool IsBatchFile(const wchar_t* programPath)
+{
+    if (!programPath) return false;
+    // The file system drops trailing dots and blanks: "run.bat. " opens run.bat.
+    size_t end = wcslen(programPath);
+    while (end > 0 && wcschr(L"\" .\t", programPath[end - 1])) --end;
+    static const wchar_t* const kBatchExtensions[] = {L".bat", L".cmd"};
+    for (const wchar_t* extension : kBatchExtensions) {
+        size_t length = wcslen(extension);
+        if (end < length) continue;
+        bool same = true;
+        for (size_t i = 0; i < length && same; ++i) same = asciiLower(programPath[end - length + i]) == extension[i];
+        if (same) return true;
     }
     return false;
 }

@@ -6,6 +6,7 @@
 
 #include "common/format.h"
 #include "settings/settings.h"
+#include "tools/tool_process.h"
 
 HWND gFoundWindow = NULL;
 
@@ -39,7 +40,9 @@ HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* command
         startup.wShowWindow = SW_HIDE;
     }
     gFoundWindow = NULL;
-    if (!CreateProcessW(programPath, szCommandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) return NULL;
+    // A viewer needs no handle of the host's: with none inherited it cannot
+    // keep one of the host's files open for as long as it runs.
+    if (!CreateToolProcess(programPath, szCommandLine, 0, &startup, NULL, 0, &process)) return NULL;
 
     for (int attempt = 0; attempt < kWindowSearchAttempts; ++attempt) {
         Sleep(kWindowSearchSleepMs);

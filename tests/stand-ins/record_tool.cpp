@@ -8,6 +8,12 @@
 //   VSL_RECORD_STDOUT  text to print on standard output, followed by "\n"
 //   VSL_RECORD_SLEEP   milliseconds to sleep before recording, so a test
 //                      can tell whether its caller waited for the end
+//   VSL_RECORD_HANG_ON a text: when the command line holds it, the tool
+//                      never ends (and records nothing), as a tool stuck
+//                      on a dead share or a prompt
+//   VSL_RECORD_HANDLE  a handle value (decimal) of the caller's: exit code
+//                      96 when the tool holds a handle of that value, as it
+//                      would after inheriting it
 #include <windows.h>
 
 #include <stdlib.h>
@@ -49,8 +55,13 @@ int main()
     wchar_t value[32768];
     int exitCode = 0;
     if (envOrNull(L"VSL_RECORD_EXIT", value, 32768)) exitCode = (int)wcstol(value, NULL, 10);
+    DWORD flags = 0;
+    if (envOrNull(L"VSL_RECORD_HANDLE", value, 32768) &&
+        GetHandleInformation((HANDLE)(ULONG_PTR)wcstoull(value, NULL, 10), &flags))
+        exitCode = 96;
 
     if (envOrNull(L"VSL_RECORD_SLEEP", value, 32768)) Sleep((DWORD)wcstoul(value, NULL, 10));
+    if (envOrNull(L"VSL_RECORD_HANG_ON", value, 32768) && wcsstr(GetCommandLineW(), value)) Sleep(INFINITE);
 
     if (envOrNull(L"VSL_RECORD_STDOUT", value, 32768)) {
         HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <limits.h>
 #include <stdlib.h>
 
 #include <string>
@@ -11,6 +12,7 @@
 #include "jpeg_samples_test.h"
 #include "plugin/jpeg_bitmap.h"
 #include "plugin/jpeg_decode.h"
+#include "plugin/jpeg_guard.h"
 #include "support/scratch.h"
 
 namespace {
@@ -23,12 +25,16 @@ struct DecodeRun {
     std::vector<unsigned char> pixels;
 };
 
+// Wine keeps no peak of the commit charge (its "peak" is the current
+// value), but does keep the peak working set, which a decoder that fills
+// a large buffer raises too.
 size_t peakCommit()
 {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    return counters.PeakPagefileUsage;
+    return counters.PeakPagefileUsage > counters.PeakWorkingSetSize ? counters.PeakPagefileUsage
+                                                                    : counters.PeakWorkingSetSize;
 }
 
 DecodeRun decode(const std::wstring& path, int boxWidth, int boxHeight)
@@ -56,16 +62,37 @@ DecodeRun decode(const std::wstring& path, int boxWidth, int boxHeight)
 const double kQuickSeconds = 2.0;
 const size_t kLittleMemory = 64u << 20;
 
-TEST(JpegLimits, TinyProgressiveFileDeclaringFourGigapixelsIsRefusedAtOnce)
+// Progressive files that declare a huge picture and hold next to nothing:
+// each empty scan would walk all the declared blocks again.
+TEST(JpegLimits, ProgressiveBombsAreRefusedAtOnce)
 {
-    std::wstring bomb = FixtureFolder() + L"issue205.jpg";
-    ASSERT_TRUE(FileExists(bomb)) << "fixture missing: run scripts/setup";
-    DecodeRun run = decode(bomb, 192, 192);
-    EXPECT_FALSE(run.decoded);
-    EXPECT_LT(run.seconds, kQuickSeconds);
-    EXPECT_LT(run.peakGrowth, kLittleMemory);
-    HBITMAP bitmap = makeThumbnailBitmap(bomb.c_str(), 96, 96);
-    EXPECT_EQ(nullptr, bitmap);
+    ScratchDir dir(L"jpeg-limits-bombs");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        size_t memory; // bound of the peak's growth
+    } const cases[] = {
+        {"64250 x 64250, as found in the wild", "", kLittleMemory},
+        // 1 KB; a coefficient buffer of 1 GB
+        {"22000 x 22000, 100 empty scans", WithDimensions(ManyScanJpeg(16, 16, 100), 22000, 22000), kLittleMemory},
+        // Its buffer fits the memory bound: the block walks refuse it.
+        {"12000 x 12000, 100 empty scans", WithDimensions(ManyScanJpeg(16, 16, 100), 12000, 12000),
+         (size_t)12000 * 12000 * 2 + kLittleMemory},
+    };
+    for (const Case& c : cases) {
+        std::wstring path = FixtureFolder() + L"issue205.jpg";
+        if (!c.bytes.empty()) {
+            path = dir.path + L"bomb.jpg";
+            ASSERT_LT(c.bytes.size(), 4096u) << c.what;
+            ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        }
+        ASSERT_TRUE(FileExists(path)) << "fixture missing: run scripts/setup";
+        DecodeRun run = decode(path, 192, 192);
+        EXPECT_FALSE(run.decoded) << c.what;
+        EXPECT_LT(run.seconds, kQuickSeconds) << c.what;
+        EXPECT_LT(run.peakGrowth, c.memory) << c.what;
+        EXPECT_EQ(nullptr, makeThumbnailBitmap(path.c_str(), 96, 96)) << c.what;
+    }
 }
 
 TEST(JpegLimits, BaselineFileDeclaringFourGigapixelsEndsQuicklyWithLittleMemory)
@@ -106,6 +133,51 @@ TEST(JpegLimits, ScanCountIsBounded)
         ExpectedPicture expected = ExpectedSelection(ref, 40, 30);
         EXPECT_EQ(expected.rgb, run.pixels) << c.scans << " scans";
     }
+}
+
+// The pixel buffer of a doubled cell of 18,900 px would wrap a 32-bit size;
+// long before that it exceeds what a host can give: the doubling is given
+// up, and a plain cell too large is refused before anything is allocated.
+TEST(JpegLimits, OversizedCellsGiveUpTheDoublingOrAreRefused)
+{
+    ScratchDir dir(L"jpeg-limits-cells");
+    JpegRecipe recipe;
+    recipe.kind = JpegKind::Gray;
+    // The smallest cell whose doubled picture no longer fits the bound.
+    unsigned cell = 1;
+    while ((size_t)(4 * cell) * (4 * cell) * 3 <= kJpegMaxPixelBytes) cell *= 2;
+    struct Case {
+        unsigned pictureSide, cell;
+        bool decoded;
+        unsigned side; // of the decoded picture
+    } const cases[] = {
+        {3 * cell, cell + 1, true, cell + 1},
+        {40000, 2 * cell + 8, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::wstring path = dir.path + L"large.jpg";
+        ASSERT_TRUE(WriteFileBytes(path, WithDimensions(EncodeJpeg(recipe), c.pictureSide, c.pictureSide)));
+        int width = (int)(2 * c.cell), height = (int)(2 * c.cell);
+        bool supersample = true;
+        size_t peak = peakCommit();
+        unsigned char* pixels = decodeJpegToRgb(path.c_str(), &width, &height, &supersample);
+        EXPECT_LT(peakCommit() - peak, (size_t)c.side * c.side * 3 + kLittleMemory) << c.cell;
+        EXPECT_EQ(c.decoded, pixels != NULL) << c.cell;
+        if (pixels) {
+            EXPECT_FALSE(supersample) << c.cell;
+            EXPECT_EQ(c.side, (unsigned)width) << c.cell;
+            EXPECT_EQ(c.side, (unsigned)height) << c.cell;
+        }
+        free(pixels);
+    }
+    // No cell size overflows on its way to the box.
+    std::wstring small = dir.path + L"small.jpg";
+    ASSERT_TRUE(WriteFileBytes(small, EncodeJpeg(recipe)));
+    HBITMAP bitmap = makeThumbnailBitmap(small.c_str(), INT_MAX, INT_MAX);
+    BITMAP info = {};
+    ASSERT_TRUE(bitmap && GetObjectW(bitmap, sizeof info, &info));
+    EXPECT_EQ((LONG)recipe.width, info.bmWidth);
+    DeleteObject(bitmap);
 }
 
 TEST(JpegLimits, HundredMegapixelProgressivePhotoMakesAThumbnail)

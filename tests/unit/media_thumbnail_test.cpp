@@ -18,6 +18,7 @@
 #include "request_harness.h"
 #include "settings/settings.h"
 #include "support/scratch.h"
+#include "tools/runner_testing.h"
 
 namespace {
 
@@ -65,6 +66,8 @@ struct MediaThumbnailFlow : ::testing::Test {
         SetEnv(L"TEMP", savedTemp);
         SetEnv(L"VSL_RECORD_FILE", L"");
         SetEnv(L"VSL_RECORD_STDOUT", L"");
+        SetEnv(L"VSL_RECORD_HANG_ON", L"");
+        SetToolTimeLimitForTests(0);
         ForgetTestSettings();
     }
     void useSource(const std::wstring& name)
@@ -208,6 +211,28 @@ TEST_F(MediaThumbnailFlow, WithTheStreamCacheTheRecordAndPositionAreWrittenAndTi
     EXPECT_TRUE(RecordedBoxes().empty());
     gUseADS = false;
     gPositionActive = false;
+}
+
+// A run that hangs is ended at the time limit and the call gives up there:
+// the source would hold up the next run too.
+TEST_F(MediaThumbnailFlow, AHangingRunEndsTheCall)
+{
+    SetToolTimeLimitForTests(1500);
+    struct Case {
+        const wchar_t* hangOn;
+        const wchar_t* probe;
+        size_t runs; // recorded; the hanging one records nothing
+    } const cases[] = {
+        {L"-show_entries", L"1920\n1080\n100", 0}, // no picture after a stuck probe
+        {L"-ss 17.4000", L"1920\n1080\n100", 1}, // no fallback after a stuck picture
+        {L"-loglevel panic -t ", L"245.3", 2}, // no waveform run after a stuck pane
+    };
+    for (const Case& c : cases) {
+        SetEnv(L"VSL_RECORD_HANG_ON", c.hangOn);
+        EXPECT_EQ(0, make(c.probe)) << Utf8(c.hangOn);
+        EXPECT_EQ(c.runs, runs().size()) << Utf8(c.hangOn);
+        expectNoTemporaryFiles();
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "box_recorder.h"
 #include "support/scratch.h"
 #include "tools/runner.h"
+#include "tools/runner_testing.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ struct RunnerRun : ::testing::Test {
     ScopedEnv exitCode{L"VSL_RECORD_EXIT", NULL};
     ScopedEnv output{L"VSL_RECORD_STDOUT", NULL};
     ScopedEnv sleep{L"VSL_RECORD_SLEEP", NULL};
+    ScopedEnv handle{L"VSL_RECORD_HANDLE", NULL};
 
     void SetUp() override { ASSERT_TRUE(FileExists(ToolPath())) << "record_tool.exe not built"; }
 };
@@ -248,6 +250,139 @@ TEST_F(RunnerRun, DirectStartAppendsOrGivesUpLikeTheInterpreter)
     std::wstring unwritable = L"-i \"%x%.mp4\">\"" + scratch.path + L"missing\\probe.txt\"";
     EXPECT_NE(0, RunThroughShell(ToolPath().c_str(), unwritable.c_str()));
     EXPECT_FALSE(FileExists(recordFile));
+}
+
+// True when no handle is open on the file: opening it without sharing
+// fails while one is, whatever sharing that one allows.
+bool NothingHolds(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// A batch file that runs the stand-in with its own arguments, and one that
+// leaves it running in the background and ends at once.
+std::wstring WriteBatchTool(const std::wstring& path, const wchar_t* prefix)
+{
+    std::string line = std::string("@") + Utf8(prefix) + "\"" + Utf8(ToolPath()) + "\" %*\r\n";
+    return WriteFileBytes(path, line) ? path : L"";
+}
+
+// A %NAME% in a settings text is the user's, for the interpreter; one in a
+// file name must never be expanded, and a batch file would expand it even
+// when started directly.
+TEST_F(RunnerRun, BatchFileToolsRunOnlyWhereNoFileNameIsExpanded)
+{
+    ScopedEnv defined(L"VSLTEST", L"boom");
+    std::wstring bat = WriteBatchTool(scratch.path + L"tool.bat", L"");
+    std::wstring cmd = WriteBatchTool(scratch.path + L"TOOL.CMD", L"");
+    std::wstring quotedCmd = L"\"" + cmd + L"\"";
+    struct Case {
+        std::wstring tool;
+        const wchar_t* source;
+        bool runs;
+        const wchar_t* settingSeen; // what the tool got for "%VSLTEST%"
+    } const cases[] = {
+        {bat, L"plain.mp4", true, L"boom"},
+        {ToolPath(), L"plain.mp4", true, L"boom"},
+        {ToolPath(), L"clip %VSLTEST%.mp4", true, L"%VSLTEST%"},
+        {bat, L"clip %VSLTEST%.mp4", false, NULL},
+        {quotedCmd, L"50% & !x!.mp4", false, NULL},
+    };
+    for (const Case& c : cases) {
+        ClearRecordedBoxes();
+        DeleteFileW(recordFile.c_str());
+        std::wstring source = scratch.path + c.source;
+        std::wstring arguments = L"-s %VSLTEST% -i \"" + source + L"\"";
+        const wchar_t* const paths[] = {source.c_str()};
+        int result = RunThroughShell(c.tool.c_str(), arguments.c_str(), paths);
+        std::vector<std::wstring> lines = RecordedLines(recordFile);
+        if (!c.runs) {
+            EXPECT_EQ(kToolNotRun, result) << c.source;
+            EXPECT_TRUE(lines.empty()) << c.source;
+            ASSERT_EQ(1u, RecordedBoxes().size()) << c.source;
+            EXPECT_EQ(0u, RecordedBoxes()[0].text.find(L"Error\n" + c.tool + L"\n\nBatch file tools")) << c.source;
+            continue;
+        }
+        EXPECT_TRUE(RecordedBoxes().empty()) << c.source;
+        ASSERT_EQ(1u, lines.size()) << c.source;
+        EXPECT_EQ((std::vector<std::wstring>{L"-s", c.settingSeen, L"-i", source}), ArgumentsOf(lines[0])) << c.source;
+    }
+}
+
+// Tools stuck for good (here: asleep for ten minutes) are ended with all
+// they started, and nothing of them holds the output file afterwards. So
+// are the processes a tool leaves behind when it ends by itself.
+TEST_F(RunnerRun, NoToolTreeOutlivesTheTimeLimitOrItsRun)
+{
+    const DWORD kLimitMs = 1500;
+    SetToolTimeLimitForTests(kLimitMs);
+    sleep.put(L"600000");
+    std::wstring leaving = WriteBatchTool(scratch.path + L"leave.bat", L"start \"\" /b ");
+    struct Case {
+        const wchar_t* what;
+        std::wstring tool;
+        const wchar_t* source; // '%' takes the direct route
+        bool refuseJobs; // as where jobs do not nest: the tool runs alone
+        int result;
+    } const cases[] = {
+        {L"interpreter and tool", ToolPath(), L"clip.mp4", false, kToolTimedOut},
+        {L"tool alone", ToolPath(), L"100%.mp4", false, kToolTimedOut},
+        {L"tool outside a job", ToolPath(), L"100%.mp4", true, kToolTimedOut},
+        {L"tool left running", leaving, L"clip.mp4", false, 0},
+    };
+    for (const Case& c : cases) {
+        RefuseToolJobsForTests(c.refuseJobs);
+        std::wstring source = scratch.path + c.source;
+        std::wstring out = scratch.path + L"out.txt";
+        std::wstring arguments = L"-i \"" + source + L"\" > \"" + out + L"\"";
+        const wchar_t* const paths[] = {source.c_str(), out.c_str()};
+        DWORD start = GetTickCount();
+        EXPECT_EQ(c.result, RunThroughShell(c.tool.c_str(), arguments.c_str(), paths)) << c.what;
+        EXPECT_LT(GetTickCount() - start, kLimitMs + 30000) << c.what;
+        EXPECT_TRUE(NothingHolds(out)) << c.what;
+        DeleteFileW(out.c_str());
+    }
+    RefuseToolJobsForTests(false);
+    SetToolTimeLimitForTests(0);
+    EXPECT_FALSE(FileExists(recordFile)) << "a tool lived on to the end of its sleep";
+}
+
+// An inheritable handle of the host (the test makes one with a value no
+// fresh process reaches) stays with the host, whichever way a tool starts.
+TEST_F(RunnerRun, ToolsInheritNoHandleOfTheHost)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    std::vector<HANDLE> filler;
+    for (int i = 0; i < 2000; ++i) filler.push_back(CreateEventW(NULL, FALSE, FALSE, NULL));
+    HANDLE event = CreateEventW(&inheritable, FALSE, FALSE, NULL);
+    ASSERT_TRUE(event);
+    handle.put(std::to_wstring((unsigned long long)(ULONG_PTR)event).c_str());
+
+    // The stand-in can tell: started the old way, it holds the handle.
+    std::wstring line = L"\"" + ToolPath() + L"\" -x";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(NULL, &line[0], NULL, NULL, TRUE, DETACHED_PROCESS, NULL, NULL, &startup, &process));
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(96u, exitCode);
+
+    std::wstring out = scratch.path + L"out.txt";
+    for (const wchar_t* source : {L"clip.mp4", L"100%.mp4"}) {
+        std::wstring path = scratch.path + source;
+        std::wstring arguments = L"-i \"" + path + L"\" >\"" + out + L"\"";
+        const wchar_t* const paths[] = {path.c_str(), out.c_str()};
+        EXPECT_EQ(0, RunThroughShell(ToolPath().c_str(), arguments.c_str(), paths)) << source;
+    }
+    CloseHandle(event);
+    for (HANDLE h : filler) CloseHandle(h);
 }
 
 } // namespace

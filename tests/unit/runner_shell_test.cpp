@@ -51,22 +51,43 @@ TEST(RunnerShellLine, CutsAnOverlongLineInsideItsBufferButReportsItsFullLength)
     EXPECT_EQ(0, wcsncmp(out, L"CMD.EXE /s /c \" \"t.exe\" aaa", 27));
 }
 
-TEST(RunnerShellLine, StartsDirectlyOnlyWhenTheInterpreterWouldExpandSomething)
+// Only the program and the file paths decide: the settings' own %NAME%
+// are for the interpreter to expand.
+TEST(RunnerShellLine, StartsDirectlyOnlyWhenAFilePathHoldsAnExpansion)
 {
     struct Case {
         const wchar_t* program;
-        const wchar_t* arguments;
+        const wchar_t* source;
+        const wchar_t* output;
         bool direct;
     } const cases[] = {
-        {L"C:\\ff\\ffprobe.exe", L"-i \"C:\\v\\plain name.mp4\">\"C:\\t\\p.tmp\"", false},
-        {L"C:\\ff\\ffprobe.exe", L"-i \"C:\\v\\clip %VSLTEST% 100%.mp4\"", true},
-        {L"C:\\ff\\ffprobe.exe", L"-i \"C:\\v\\50% off.mp4\"", true},
-        {L"C:\\ff\\ffprobe.exe", L"-i \"C:\\v\\wow!.mp4\"", true},
-        {L"C:\\100%\\ffprobe.exe", L"-i \"C:\\v\\a.mp4\"", true},
-        {L"C:\\ff\\ffprobe.exe", L"-vf \"a|b&c^d\"", false},
-        {NULL, NULL, false},
+        {L"C:\\ff\\ffprobe.exe", L"C:\\v\\plain name & more^.mp4", L"C:\\t\\p.tmp", false},
+        {L"C:\\ff\\ffprobe.exe", L"C:\\v\\clip %VSLTEST% 100%.mp4", L"C:\\t\\p.tmp", true},
+        {L"C:\\ff\\ffprobe.exe", L"C:\\v\\50% off.mp4", L"C:\\t\\p.tmp", true},
+        {L"C:\\ff\\ffprobe.exe", L"C:\\v\\wow!.mp4", L"C:\\t\\p.tmp", true},
+        {L"C:\\ff\\ffprobe.exe", L"C:\\v\\a.mp4", L"C:\\Temp 100%\\p.tmp", true},
+        {L"C:\\100%\\ffprobe.exe", L"C:\\v\\a.mp4", NULL, true},
+        {NULL, NULL, NULL, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.direct, NeedsDirectStart(c.program, c.arguments)) << c.arguments;
+    for (const Case& c : cases) {
+        const wchar_t* const paths[] = {c.source, c.output};
+        EXPECT_EQ(c.direct, NeedsDirectStart(c.program, paths, 2)) << (c.source ? c.source : L"null");
+    }
+    EXPECT_FALSE(NeedsDirectStart(L"C:\\ff\\ffmpeg.exe", NULL, 0));
+}
+
+TEST(RunnerShellLine, KnowsBatchFilesInAnySpelling)
+{
+    struct Case {
+        const wchar_t* program;
+        bool batch;
+    } const cases[] = {
+        {L"C:\\t\\run.bat", true},      {L"C:\\t\\RUN.CMD", true},    {L"\"C:\\t\\run.Bat\"", true},
+        {L"C:\\t\\run.cmd. . ", true},  {L"run.bAT\" ", true},         {L"C:\\t\\run.exe", false},
+        {L"C:\\t\\run.bat.exe", false}, {L"C:\\t\\bat", false},      {L"C:\\t\\run.cmdx", false},
+        {L"", false},                   {NULL, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.batch, IsBatchFile(c.program)) << (c.program ? c.program : L"null");
 }
 
 TEST(RunnerShellLine, RecognisesOnlyATrailingStandardOutputRedirection)

@@ -169,4 +169,19 @@ TEST_F(RunnerWindow, ShowsTheWindowOnlyInDebugMode)
     }
 }
 
+// The viewer lives on after the call: a handle of the host's that it
+// inherited would keep the host's file open for as long as it runs.
+TEST_F(RunnerWindow, TheViewerInheritsNoHandleOfTheHost)
+{
+    std::wstring held = scratch.path + L"held.txt";
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE file = CreateFileW(held.c_str(), GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    HANDLE process = StartProgramFindWindow(ViewerPath().c_str(), CommandLine(L"").c_str());
+    CloseHandle(file);
+    ASSERT_TRUE(process);
+    EXPECT_TRUE(DeleteFileW(held.c_str()));
+    CloseViewer(process);
+}
+
 } // namespace

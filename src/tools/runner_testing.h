@@ -1,0 +1,12 @@
+// Test-only control of the tool runner. The production plug-in never calls
+// these.
+#pragma once
+#include <windows.h>
+
+// Ends runs after `milliseconds` instead of the fixed limit (0: the fixed
+// limit again), so that a test of a hanging tool takes seconds.
+void SetToolTimeLimitForTests(DWORD milliseconds);
+
+// Makes every attempt to put a tool into its job fail, as it does on
+// systems without nested jobs when the host runs inside a job of its own.
+void RefuseToolJobsForTests(bool refuse);
