@@ -58,13 +58,13 @@ int prepareStreamCache(const wchar_t* source)
     if (!CopyWide(gRealPath, kRealPathChars, source) || !getRealPath(gRealPath)) {
         gRealPath[0] = 0;
         dropCache();
-        if (bDebug) ErrorBox(source, L"debug only : failed to get real path for ADS saving");
+        if (bDebug) DebugOnlyErrorBox(source, L"debug only : failed to get real path for ADS saving");
         return 1;
     }
     gSavedAttributes = GetFileAttributesW(gRealPath);
     if (gSavedAttributes == INVALID_FILE_ATTRIBUTES) {
         gSavedAttributes = kNoSavedAttributes;
-        if (bDebug) ErrorBox(gRealPath, L"debug only : failed to get attributes");
+        if (bDebug) DebugOnlyErrorBox(gRealPath, L"debug only : failed to get attributes");
         return 0;
     }
     if (bADSMultipleThumbnailSizes)
@@ -78,12 +78,12 @@ int prepareStreamCache(const wchar_t* source)
     FormatWide(cached, L"%ls:cache.ini", gRealPath);
     if (wcslen(cached) > 268) {
         dropCache();
-        if (bDebug) ErrorBox(cached, L"lstrlenW(gFileThumbsCachedADS) >= _MAX_PATH+9");
+        if (bDebug) DebugOnlyErrorBox(cached, L"lstrlenW(gFileThumbsCachedADS) >= _MAX_PATH+9");
         return 1;
     }
     if (wcslen(out) > 291) {
         dropCache();
-        if (bDebug) ErrorBox(out, L"lstrlenW(szFileThumbsOUT) >= _MAX_PATH+32");
+        if (bDebug) DebugOnlyErrorBox(out, L"lstrlenW(szFileThumbsOUT) >= _MAX_PATH+32");
         return 1;
     }
     CopyWide(gFileThumbsCachedADS, kCachedAdsChars, cached);

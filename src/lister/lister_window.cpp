@@ -116,7 +116,7 @@ HWND ListerLoad(HWND listerWindow, const wchar_t* path)
     if (length < 3 || length > 259) return NULL;
 
     if (!IniFileOp()) {
-        if (bDebug) DebugBoxChars("IniFileOp failed");
+        if (bDebug) DebugOnlyBoxChars("IniFileOp failed");
         return NULL;
     }
     if (path[length - 1] == L'\\') return bListerDirectorySupport ? makeDirectoryPlaceholder(listerWindow) : NULL;
