@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "box_recorder.h"
+#include "common/messages.h"
+#include "plugin/host_interface.h"
 #include "plugin/state.h"
 #include "request_harness.h"
 #include "settings/settings.h"
 #include "settings/settings_testing.h"
 #include "support/scratch.h"
+
+extern "C" HWND __stdcall ListLoadW(HWND ParentWin, WCHAR* FileToLoad, int ShowFlags);
+extern "C" void __stdcall ListCloseWindow(HWND ListWin);
 
 namespace {
 
@@ -110,6 +115,66 @@ TEST_F(Pipeline, FailedGeneratorAndUndecodableOutputLeaveNoTemporaryFile)
     generator.jpeg = dir.path + L"missing.jpg";
     EXPECT_FALSE(RequestThumbnailSize(clip, 96, 96));
     EXPECT_EQ(2, generator.calls);
+}
+
+// What the host asks while a box of an earlier call is up: a box's message
+// loop delivers its messages, and so its calls, on the same thread.
+struct Reentry {
+    std::wstring clip, folder;
+    HWND lister, earlierView;
+    int boxes = 0;
+    bool thumbnail = true;
+    HWND view = NULL;
+};
+Reentry* gReentry = nullptr;
+
+int callAgainFromTheBox(const wchar_t*, const wchar_t*, UINT)
+{
+    Reentry& r = *gReentry;
+    if (r.boxes++ == 0) {
+        r.thumbnail = RequestThumbnailSize(r.clip, 96, 96);
+        std::wstring folder = r.folder;
+        r.view = ListLoadW(r.lister, &folder[0], 0);
+        ListCloseWindow(r.earlierView);
+    }
+    return IDOK;
+}
+
+TEST_F(Pipeline, CallsMadeFromInsideABoxAreRefusedButClosingIsServed)
+{
+    std::wstring clip = dir.path + L"clip.mp4";
+    ASSERT_TRUE(WriteFileBytes(clip, "x"));
+    HWND lister = CreateWindowW(L"STATIC", L"lister", 0, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+    ASSERT_TRUE(lister);
+    for (bool outerIsLister : {false, true}) {
+        SCOPED_TRACE(outerIsLister ? "inside a Lister open" : "inside a thumbnail request");
+        Reentry r{clip, dir.path, lister, CreateWindowW(L"STATIC", L"earlier view", 0, 0, 0, 9, 9, NULL, NULL,
+                                                        NULL, NULL)};
+        // A value too long for its key: the next load shows a box.
+        ChangeSetting(dir.path, outerIsLister ? L"FontColor (chars)" : L"ffmpegVideoDrawTextAdditional (chars)",
+                      std::wstring(300, L'c'));
+        gReentry = &r;
+        MessagePresenter recorder = gMessagePresenter;
+        gMessagePresenter = callAgainFromTheBox;
+        std::wstring path = clip;
+        if (outerIsLister)
+            ListLoadW(lister, &path[0], 0); // no player here: a second box
+        else
+            EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "the request goes on after its box";
+        gMessagePresenter = recorder;
+
+        EXPECT_GE(r.boxes, 1);
+        EXPECT_FALSE(r.thumbnail);
+        EXPECT_EQ(nullptr, r.view);
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        EXPECT_FALSE(IsWindow(r.earlierView)) << "the earlier view was not told to close";
+        EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "not served again once the call returned";
+    }
+    // What the refused open would have given outside a box.
+    std::wstring folder = dir.path;
+    EXPECT_NE(nullptr, ListLoadW(lister, &folder[0], 0));
+    DestroyWindow(lister);
 }
 
 } // namespace
