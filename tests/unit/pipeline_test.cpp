@@ -177,4 +177,26 @@ TEST_F(Pipeline, CallsMadeFromInsideABoxAreRefusedButClosingIsServed)
     DestroyWindow(lister);
 }
 
+HWND gListerToClose = NULL;
+
+TEST_F(Pipeline, NoPlayerIsStartedForAListerClosedDuringABox)
+{
+    std::wstring clip = dir.path + L"clip.mp4";
+    std::wstring record = dir.path + L"started.txt";
+    ASSERT_TRUE(WriteFileBytes(clip, "x"));
+    ChangeSetting(dir.path, L"ffplayPath (chars)", ExeDirectory() + L"record_tool.exe");
+    ChangeSetting(dir.path, L"FontColor (chars)", std::wstring(300, L'c')); // a box on the next load
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
+    gListerToClose = CreateWindowW(L"STATIC", L"lister", 0, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
+    MessagePresenter recorder = gMessagePresenter;
+    gMessagePresenter = [](const wchar_t*, const wchar_t*, UINT) {
+        DestroyWindow(gListerToClose); // the host closes its Lister
+        return IDOK;
+    };
+    EXPECT_EQ(nullptr, ListLoadW(gListerToClose, &clip[0], 0));
+    gMessagePresenter = recorder;
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+    EXPECT_FALSE(FileExists(record));
+}
+
 } // namespace
