@@ -117,86 +117,67 @@ TEST_F(Pipeline, FailedGeneratorAndUndecodableOutputLeaveNoTemporaryFile)
     EXPECT_EQ(2, generator.calls);
 }
 
-// What the host asks while a box of an earlier call is up: a box's message
-// loop delivers its messages, and so its calls, on the same thread.
-struct Reentry {
+// What the host may do while a box of an earlier call is up: a box's
+// message loop delivers its messages, and so its calls, on the same thread.
+struct HostInsideBox {
     std::wstring clip, folder;
     HWND lister, earlierView;
     int boxes = 0;
     bool thumbnail = true;
     HWND view = NULL;
 };
-Reentry* gReentry = nullptr;
+HostInsideBox* gHost = nullptr;
 
-int callAgainFromTheBox(const wchar_t*, const wchar_t*, UINT)
+int hostCallsFromTheBox(const wchar_t*, const wchar_t*, UINT)
 {
-    Reentry& r = *gReentry;
-    if (r.boxes++ == 0) {
-        r.thumbnail = RequestThumbnailSize(r.clip, 96, 96);
-        std::wstring folder = r.folder;
-        r.view = ListLoadW(r.lister, &folder[0], 0);
-        ListCloseWindow(r.earlierView);
+    HostInsideBox& h = *gHost;
+    if (h.boxes++ == 0) {
+        h.thumbnail = RequestThumbnailSize(h.clip, 96, 96);
+        h.view = ListLoadW(h.lister, &h.folder[0], 0);
+        ListCloseWindow(h.earlierView);
+        DestroyWindow(h.lister); // the user closes the Lister meanwhile
     }
     return IDOK;
 }
 
-TEST_F(Pipeline, CallsMadeFromInsideABoxAreRefusedButClosingIsServed)
+TEST_F(Pipeline, CallsFromInsideABoxAreRefusedButClosingIsServed)
 {
     std::wstring clip = dir.path + L"clip.mp4";
+    std::wstring started = dir.path + L"started.txt";
     ASSERT_TRUE(WriteFileBytes(clip, "x"));
-    HWND lister = CreateWindowW(L"STATIC", L"lister", 0, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-    ASSERT_TRUE(lister);
+    ChangeSetting(dir.path, L"ffplayPath (chars)", ExeDirectory() + L"record_tool.exe");
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", started.c_str());
+    auto window = [](const wchar_t* title) { return CreateWindowW(L"STATIC", title, 0, 0, 0, 9, 9, 0, 0, 0, 0); };
     for (bool outerIsLister : {false, true}) {
         SCOPED_TRACE(outerIsLister ? "inside a Lister open" : "inside a thumbnail request");
-        Reentry r{clip, dir.path, lister, CreateWindowW(L"STATIC", L"earlier view", 0, 0, 0, 9, 9, NULL, NULL,
-                                                        NULL, NULL)};
+        HostInsideBox h{clip, dir.path, window(L"lister"), window(L"earlier view")};
         // A value too long for its key: the next load shows a box.
         ChangeSetting(dir.path, outerIsLister ? L"FontColor (chars)" : L"ffmpegVideoDrawTextAdditional (chars)",
                       std::wstring(300, L'c'));
-        gReentry = &r;
+        gHost = &h;
         MessagePresenter recorder = gMessagePresenter;
-        gMessagePresenter = callAgainFromTheBox;
-        std::wstring path = clip;
+        gMessagePresenter = hostCallsFromTheBox;
         if (outerIsLister)
-            ListLoadW(lister, &path[0], 0); // no player here: a second box
+            EXPECT_EQ(nullptr, ListLoadW(h.lister, &clip[0], 0)) << "a player for a Lister that closed";
         else
             EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "the request goes on after its box";
         gMessagePresenter = recorder;
 
-        EXPECT_GE(r.boxes, 1);
-        EXPECT_FALSE(r.thumbnail);
-        EXPECT_EQ(nullptr, r.view);
+        EXPECT_GE(h.boxes, 1);
+        EXPECT_FALSE(h.thumbnail);
+        EXPECT_EQ(nullptr, h.view);
         MSG message;
         while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        EXPECT_FALSE(IsWindow(r.earlierView)) << "the earlier view was not told to close";
+        EXPECT_FALSE(IsWindow(h.earlierView)) << "the earlier view was not told to close";
         EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "not served again once the call returned";
     }
-    // What the refused open would have given outside a box.
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+    EXPECT_FALSE(FileExists(started));
+    // What the refused open gives outside a box.
+    HWND lister = window(L"lister");
     std::wstring folder = dir.path;
     EXPECT_NE(nullptr, ListLoadW(lister, &folder[0], 0));
     DestroyWindow(lister);
-}
-
-HWND gListerToClose = NULL;
-
-TEST_F(Pipeline, NoPlayerIsStartedForAListerClosedDuringABox)
-{
-    std::wstring clip = dir.path + L"clip.mp4";
-    std::wstring record = dir.path + L"started.txt";
-    ASSERT_TRUE(WriteFileBytes(clip, "x"));
-    ChangeSetting(dir.path, L"ffplayPath (chars)", ExeDirectory() + L"record_tool.exe");
-    ChangeSetting(dir.path, L"FontColor (chars)", std::wstring(300, L'c')); // a box on the next load
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
-    gListerToClose = CreateWindowW(L"STATIC", L"lister", 0, 0, 0, 100, 100, NULL, NULL, NULL, NULL);
-    MessagePresenter recorder = gMessagePresenter;
-    gMessagePresenter = [](const wchar_t*, const wchar_t*, UINT) {
-        DestroyWindow(gListerToClose); // the host closes its Lister
-        return IDOK;
-    };
-    EXPECT_EQ(nullptr, ListLoadW(gListerToClose, &clip[0], 0));
-    gMessagePresenter = recorder;
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
-    EXPECT_FALSE(FileExists(record));
 }
 
 } // namespace
