@@ -8,8 +8,13 @@
 //   hit       the same thumbnail kept in the stream cache
 //   waveform  the thumbnail of a 3-minute MP3 without cover, with and
 //             without the fade panes
-// Targets: plug-in <= 1.10 x floor; hit <= cold / 50. The exit code is 0
-// when both are met, 1 when not, 2 when the bench could not run.
+//   image     a cold thumbnail of a 24-megapixel JPEG through the image
+//             converter (the project's stand-in, which runs the real ffmpeg),
+//             its floor (the converter's command line run directly through
+//             the interpreter from this process) and its cache hit
+// Targets, for the video and the image: plug-in <= 1.10 x floor; hit <=
+// cold / 50. The exit code is 0 when all are met, 1 when not, 2 when the
+// bench could not run.
 //
 // The samples come from `scripts/make-media --bench` (folder in VSL_BENCH_MEDIA,
 // a Unix path; scripts/bench sets it), the tools from VSL_TOOLS as in the
@@ -164,14 +169,108 @@ void printLine(const wchar_t* what, double ms, const wchar_t* note = L"")
 
 struct Results {
     double cold = 0, floor = 0, floorNoConsole = 0, hit = 0, waveFades = 0, waveSingle = 0;
+    double imageCold = 0, imageFloor = 0, imageHit = 0;
 };
+
+// Median time of a stream-cache hit for `file`, on a copy in `folder` (the
+// stream goes into the file itself); -1 when no bitmap came back.
+double cacheHitMs(const std::wstring& file, const std::wstring& folder, int rounds)
+{
+    std::wstring copy = folder + file.substr(file.find_last_of(L'\\') + 1);
+    if (!CopyFileW(file.c_str(), copy.c_str(), FALSE)) return -1;
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    LoadedPlugin plugin;
+    if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}, {L"ADS (bool)", L"1"}})) return -1;
+    std::vector<double> hits;
+    bool ok = timeThumbnail(plugin, copy) >= 0;
+    for (int i = 0; ok && i < rounds; ++i) {
+        hits.push_back(timeThumbnail(plugin, copy));
+        ok = hits.back() >= 0;
+    }
+    UnloadPluginWithTools(&plugin);
+    return ok ? median(hits) : -1;
+}
+
+// The converter's command line of a cold thumbnail of `picture`, as the
+// stand-in recorded it, split into program and arguments, the output
+// pointed at `output`.
+bool captureConverterCommand(const std::wstring& picture, const std::wstring& folder, const std::wstring& output,
+                             std::wstring* program, std::wstring* arguments)
+{
+    std::wstring record = folder + L"converter.log";
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
+    LoadedPlugin plugin;
+    bool made = LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}}) &&
+                timeThumbnail(plugin, picture) >= 0;
+    UnloadPluginWithTools(&plugin);
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+    std::string bytes;
+    if (!made || !ReadFileBytes(record, &bytes) || bytes.empty() || bytes[0] != '"') return false;
+    std::wstring line(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &line[0], (int)line.size());
+    line = line.substr(0, line.find(L'\n'));
+    size_t close = line.find(L'"', 1);
+    if (close == std::wstring::npos || close + 2 > line.size()) return false;
+    *program = line.substr(1, close - 1);
+    *arguments = line.substr(close + 2);
+    return replaceLastQuoted(arguments, output);
+}
+
+double timeConverter(const std::wstring& program, const std::wstring& arguments, const std::wstring& output)
+{
+    DeleteFileW(output.c_str());
+    double start = nowMs();
+    bool ran = runThroughInterpreter(program, arguments, CREATE_NEW_CONSOLE);
+    double elapsed = nowMs() - start;
+    std::string picture;
+    if (!ran || !ReadFileBytes(output, &picture) || picture.empty()) return -1;
+    return elapsed;
+}
+
+// Cold image thumbnails and their floor, interleaved as for the video.
+bool measureImage(const std::wstring& picture, const std::wstring& folder, int rounds, Results* r)
+{
+    std::wstring program, arguments, output = folder + L"converted.jpg";
+    if (!captureConverterCommand(picture, folder, output, &program, &arguments)) return false;
+    wprintf(L"convert: \"%ls\" %ls\n\n", program.c_str(), arguments.c_str());
+    LoadedPlugin plugin;
+    if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}})) return false;
+    std::vector<double> cold, floor;
+    bool ok = timeConverter(program, arguments, output) >= 0;
+    for (int i = 0; ok && i < rounds; ++i) {
+        cold.push_back(timeThumbnail(plugin, picture));
+        floor.push_back(timeConverter(program, arguments, output));
+        ok = cold.back() >= 0 && floor.back() >= 0;
+    }
+    UnloadPluginWithTools(&plugin);
+    r->imageCold = median(cold);
+    r->imageFloor = median(floor);
+    r->imageHit = ok ? cacheHitMs(picture, folder, rounds * 3) : -1;
+    return ok && r->imageHit >= 0;
+}
+
+// Prints the ratio and hit lines of one kind; true when both targets are met.
+bool printTargets(double cold, double floor, double hit)
+{
+    double ratio = floor > 0 ? cold / floor : 0;
+    double hitShare = cold > 0 ? hit / cold : 0;
+    bool ratioMet = ratio <= 1.10, hitMet = hitShare <= 1.0 / 50;
+    wchar_t note[128];
+    swprintf(note, 128, L"ratio %.3f (target <= 1.10): %ls", ratio, ratioMet ? L"met" : L"MISSED");
+    printLine(L"plug-in overhead", cold - floor, note);
+    swprintf(note, 128, L"1/%.0f of cold (target <= 1/50): %ls", hitShare > 0 ? 1 / hitShare : 0.0,
+             hitMet ? L"met" : L"MISSED");
+    printLine(L"plug-in, stream cache hit", hit, note);
+    return ratioMet && hitMet;
+}
 
 int runBench(int rounds)
 {
     std::wstring folder = benchFolder();
     std::wstring video = folder + L"bench_1080p.mp4";
     std::wstring audio = folder + L"bench_3min.mp3";
-    if (!FileExists(video) || !FileExists(audio)) {
+    std::wstring picture = folder + L"bench_24mp.jpg";
+    if (!FileExists(video) || !FileExists(audio) || !FileExists(picture)) {
         fwprintf(stderr, L"bench media missing in %ls (scripts/make-media --bench)\n", folder.c_str());
         return 2;
     }
@@ -207,25 +306,10 @@ int runBench(int rounds)
         r.floorNoConsole = median(floorNoConsole);
     }
 
-    // Cache hits, on a copy: the stream goes into the file itself.
-    {
-        std::wstring copy = scratch.path + L"bench_1080p.mp4";
-        if (!CopyFileW(video.c_str(), copy.c_str(), FALSE)) return 2;
-        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-        LoadedPlugin plugin;
-        if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}, {L"ADS (bool)", L"1"}})) return 2;
-        std::vector<double> hits;
-        bool ok = timeThumbnail(plugin, copy) >= 0;
-        for (int i = 0; ok && i < rounds * 3; ++i) {
-            hits.push_back(timeThumbnail(plugin, copy));
-            ok = hits.back() >= 0;
-        }
-        UnloadPluginWithTools(&plugin);
-        if (!ok) {
-            fwprintf(stderr, L"the cached thumbnail gave nothing\n");
-            return 2;
-        }
-        r.hit = median(hits);
+    r.hit = cacheHitMs(video, scratch.path, rounds * 3);
+    if (r.hit < 0) {
+        fwprintf(stderr, L"the cached thumbnail gave nothing\n");
+        return 2;
     }
 
     // Waveforms: five ffmpeg runs with the fade panes, one without.
@@ -249,24 +333,25 @@ int runBench(int rounds)
         (fades ? r.waveFades : r.waveSingle) = median(times);
     }
 
-    double ratio = r.floor > 0 ? r.cold / r.floor : 0;
-    double hitShare = r.cold > 0 ? r.hit / r.cold : 0;
-    bool ratioMet = ratio <= 1.10, hitMet = hitShare <= 1.0 / 50;
-    wchar_t note[128];
+    if (!measureImage(picture, scratch.path, rounds, &r)) {
+        fwprintf(stderr, L"an image thumbnail or a converter run gave nothing\n");
+        return 2;
+    }
+
     wprintf(L"medians of %d rounds, %dx%d cell\n", rounds, kCell, kCell);
     wprintf(L"video  2 min 1080p H.264 (bench_1080p.mp4)\n");
     printLine(L"plug-in, cold thumbnail (no stream cache)", r.cold);
     printLine(L"floor: same probe + ffmpeg through cmd.exe", r.floor, L"(new hidden console, as the design)");
     printLine(L"  the same without a console", r.floorNoConsole, L"(CREATE_NO_WINDOW: the console's cost)");
-    swprintf(note, 128, L"ratio %.3f (target <= 1.10): %ls", ratio, ratioMet ? L"met" : L"MISSED");
-    printLine(L"plug-in overhead", r.cold - r.floor, note);
-    swprintf(note, 128, L"1/%.0f of cold (target <= 1/50): %ls", hitShare > 0 ? 1 / hitShare : 0.0,
-             hitMet ? L"met" : L"MISSED");
-    printLine(L"plug-in, stream cache hit", r.hit, note);
+    bool videoMet = printTargets(r.cold, r.floor, r.hit);
     wprintf(L"audio  3 min MP3, no cover (bench_3min.mp3)\n");
     printLine(L"waveform with fade panes (5 + 1 ffmpeg runs)", r.waveFades);
     printLine(L"waveform without fade panes (1 + 1 runs)", r.waveSingle);
-    return ratioMet && hitMet ? 0 : 1;
+    wprintf(L"image  24-megapixel JPEG 6000x4000 (bench_24mp.jpg), converter stand-in\n");
+    printLine(L"plug-in, cold thumbnail (no stream cache)", r.imageCold);
+    printLine(L"floor: same converter command through cmd.exe", r.imageFloor, L"(new hidden console, as the design)");
+    bool imageMet = printTargets(r.imageCold, r.imageFloor, r.imageHit);
+    return videoMet && imageMet ? 0 : 1;
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "common/format.h"
 #include "generators/generators.h"
 #include "generators/media_commands.h"
+#include "generators/tool_files.h"
 #include "generators/waveform.h"
 #include "plugin/file_info.h"
 #include "plugin/state.h"
@@ -75,15 +76,6 @@ static void currentMediaSettings(MediaSettings* s)
     s->yPos[0] = gTextLine1YPos;
     s->yPos[1] = gTextLine2YPos;
     s->yPos[2] = gTextLine3YPos;
-}
-
-// The output is judged by its size afterwards. A thumbnail stream left
-// from an earlier run would pass for this run's result when ffmpeg fails
-// or does not run, and the cache record written next would vouch for it.
-static void emptyOutput(const wchar_t* out)
-{
-    HANDLE file = CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)

@@ -1,11 +1,6 @@
 // Generators whose media kinds are not handled yet: they make no thumbnail.
 #include "generators/generators.h"
 
-int irfanviewGetImageThumbnail(const wchar_t*, wchar_t*, const wchar_t*)
-{
-    return 0;
-}
-
 int MakeArchiveThumbnail(const wchar_t*, wchar_t*, int)
 {
     return 0;

@@ -9,9 +9,11 @@ EmbeddedProgram PlayerStandIn()
     return {ExeDirectory() + L"viewer_gui.exe", L""};
 }
 
+// The converter stand-in in its viewer mode, where the default settings
+// look for the converter; it finds the real ffmpeg from there.
 EmbeddedProgram ImageViewerStandIn()
 {
-    return {ExeDirectory() + L"viewer_gui.exe", L"--class IrfanView"};
+    return {ToolsFolder() + L"bin\\IrfanView_64\\i_view64.exe", L""};
 }
 
 SettingsValues ListerProgramSettings()

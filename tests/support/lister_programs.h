@@ -1,6 +1,6 @@
 // The programs the Lister embeds, played by stand-ins: the player by
-// stand-ins/viewer_gui.exe (class "SDL_app"), the image viewer by the one
-// program ImageViewerStandIn names (class "IrfanView").
+// stand-ins/viewer_gui.exe (class "SDL_app"), the image viewer by the
+// converter stand-in in its viewer mode (class "IrfanView").
 #pragma once
 #include <string>
 
