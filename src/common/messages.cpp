@@ -103,7 +103,7 @@ void DebugOnlyBoxChars(const char* text)
     showDebugBoxChars(text, true);
 }
 
-void DebugBoxWchars(const wchar_t* text)
+static void showDebugBoxWchars(const wchar_t* text, bool everyTime)
 {
     wchar_t formatted[kDebugBoxWchars];
     FormatWideMid(formatted, L"%ls", text ? text : L"");
@@ -112,10 +112,10 @@ void DebugBoxWchars(const wchar_t* text)
     AppendWide(box, kDebugBoxWchars, L"DEBUG WCHAR*: '");
     AppendWide(box, kDebugBoxWchars, formatted);
     AppendWide(box, kDebugBoxWchars, L"'");
-    present(box, L"debug", false);
+    present(box, L"debug", everyTime);
 }
 
-void DebugBoxInt(int value)
+static void showDebugBoxInt(int value, bool everyTime)
 {
     wchar_t number[kDebugBoxWchars];
     FormatWideMid(number, L"%d", value);
@@ -124,5 +124,25 @@ void DebugBoxInt(int value)
     AppendWide(box, kDebugBoxWchars, L"DEBUG int: '");
     AppendWide(box, kDebugBoxWchars, number);
     AppendWide(box, kDebugBoxWchars, L"'");
-    present(box, L"debug", false);
+    present(box, L"debug", everyTime);
+}
+
+void DebugBoxWchars(const wchar_t* text)
+{
+    showDebugBoxWchars(text, false);
+}
+
+void DebugOnlyBoxWchars(const wchar_t* text)
+{
+    showDebugBoxWchars(text, true);
+}
+
+void DebugBoxInt(int value)
+{
+    showDebugBoxInt(value, false);
+}
+
+void DebugOnlyBoxInt(int value)
+{
+    showDebugBoxInt(value, true);
 }

@@ -23,6 +23,8 @@ void DebugBoxInt(int value);
 // these are shown every time.
 void DebugOnlyErrorBox(const wchar_t* subject, const wchar_t* message);
 void DebugOnlyBoxChars(const char* text);
+void DebugOnlyBoxWchars(const wchar_t* text);
+void DebugOnlyBoxInt(int value);
 
 // Lets every box be shown once more. The settings loader calls it when the
 // settings in force change and when they become usable after a failure.

@@ -120,13 +120,15 @@ TEST(Boxes, AnIdenticalBoxIsShownOnceUntilForgottenUnlessDebugOnly)
         DebugBoxChars("Warning");
         DebugOnlyErrorBox(L"C:\\a.mp4", L"debug only : failed");
         DebugOnlyBoxChars("IniFileOp failed");
+        DebugOnlyBoxWchars(L"-i x");
+        DebugOnlyBoxInt(251);
     }
-    EXPECT_EQ(6u, RecordedBoxes().size());
+    EXPECT_EQ(10u, RecordedBoxes().size());
     ErrorBox(L"C:\\b.mp4", L"File not found");
     DebugBoxWchars(L"Error\nC:\\a.mp4\n\nFile not found"); // the same text under another caption
     ForgetShownBoxes();
     ErrorBox(L"C:\\a.mp4", L"File not found");
-    EXPECT_EQ(9u, RecordedBoxes().size());
+    EXPECT_EQ(13u, RecordedBoxes().size());
 }
 
 TEST(Boxes, OverlongTextsAreCutInsideTheirBuffers)
