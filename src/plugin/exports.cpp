@@ -12,8 +12,8 @@
 // loop that delivers the host's messages.
 // A thumbnail request and a Lister open use the module-wide request state,
 // the settings being loaded and the found window; one that arrives while
-// either runs gets null at once, as for a file that is not handled, and
-// the host asks again when it next draws. ListCloseWindow is always served:
+// either runs gets null at once, as for a file that is not handled.
+// ListCloseWindow is always served:
 // it touches none of that state, and refusing it would leave the embedded
 // program running with no one left to close it.
 static bool gCallInProgress;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string.h>
 #include <wchar.h>
 
 #include "settings/settings_file.h"
@@ -12,6 +13,9 @@ static const DWORD kLargestConvertedFile = 1 << 20;
 
 static bool fitsAnsiCodePage(const wchar_t* value)
 {
+    // UTF-8 as the system code page holds every character (and refuses the
+    // default-character query below).
+    if (GetACP() == CP_UTF8) return true;
     BOOL usedDefault = FALSE;
     int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, value, -1, NULL, 0, NULL, &usedDefault);
     return n > 0 && !usedDefault;
