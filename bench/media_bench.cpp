@@ -6,37 +6,63 @@
 //             the command interpreter from this process: what the design's
 //             tools cost whatever the plug-in does around them
 //   hit       the same thumbnail kept in the stream cache
+//   bare      for 96x96 and 256x256 cells, a hit against the bare
+//             conversion of the same kept JPEG into the host's bitmap
+//             (makeThumbnailBitmap called directly), with the hit's time
+//             split into settings check, cache check, decode and bitmap
+//             (the same steps of the plug-in's code, linked in and timed
+//             one by one)
 //   waveform  the thumbnail of a 3-minute MP3 without cover, with and
 //             without the fade panes
 //   image     a cold thumbnail of a 24-megapixel JPEG through the image
 //             converter (the project's stand-in, which runs the real ffmpeg),
 //             its floor (the converter's command line run directly through
 //             the interpreter from this process) and its cache hit
+//   comics    cold thumbnails of 300-page comics (pages of about 340 KB,
+//             the cover stored last): a CBZ (deflate) and CBRs (RAR5,
+//             stored) non-solid and solid, next to the cover page's own
+//             thumbnail as a picture and the converter's command line for
+//             it run alone; archive work (probe, scan, extract) = comic -
+//             picture
 // Targets, for the video and the image: plug-in <= 1.10 x floor; hit <=
-// cold / 50. The exit code is 0 when all are met, 1 when not, 2 when the
-// bench could not run.
+// cold / 50; hit <= 1.5 x bare in both cells; for the CBZ and the non-solid CBR: archive work <= 0.25 x the
+// converter alone (the solid CBR, whose cover is reached only through all
+// pages before it, is reported as it is). The exit code is 0 when all are
+// met, 1 when not, 2 when the bench could not run.
 //
 // The samples come from `scripts/make-media --bench` (folder in VSL_BENCH_MEDIA,
-// a Unix path; scripts/bench sets it), the tools from VSL_TOOLS as in the
-// end-to-end tests. Optional argument: rounds per measure (default 7).
+// a Unix path; scripts/bench sets it) and `scripts/make-archives --bench`
+// (VSL_BENCH_ARCHIVES), the tools from VSL_TOOLS as in the end-to-end
+// tests. Optional arguments: rounds per measure (default 7), and "hits" to
+// measure only the hits against the bare conversion.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "plugin/jpeg_bitmap.h"
+#include "plugin/jpeg_decode.h"
+#include "plugin/pipeline.h"
+#include "plugin/state.h"
+#include "settings/extensions.h"
+#include "settings/settings.h"
+#include "settings/settings_testing.h"
 #include "support/media.h"
 #include "support/plugin.h"
+#include "support/rar_writer.h"
 #include "support/scratch.h"
 
 namespace {
 
 const int kCell = 256;
+const double kHitTarget = 1.5; // hit / bare conversion
 
 double nowMs()
 {
@@ -55,10 +81,11 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::wstring benchFolder()
+// The folder named by `variable` (a Unix path), else build/<besideBuild>.
+std::wstring benchFolder(const wchar_t* variable, const wchar_t* besideBuild)
 {
-    std::wstring unix = EnvWide(L"VSL_BENCH_MEDIA");
-    if (unix.empty()) return ExeDirectory() + L"..\\..\\bench-media\\";
+    std::wstring unix = EnvWide(variable);
+    if (unix.empty()) return ExeDirectory() + L"..\\..\\" + besideBuild + L"\\";
     int n = WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, NULL, 0, NULL, NULL);
     std::string utf8(n > 0 ? n : 1, '\0');
     if (n > 0) WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, &utf8[0], n, NULL, NULL);
@@ -67,10 +94,10 @@ std::wstring benchFolder()
 }
 
 // One thumbnail through the export; its time in ms, or -1 without a bitmap.
-double timeThumbnail(const LoadedPlugin& plugin, const std::wstring& file)
+double timeThumbnail(const LoadedPlugin& plugin, const std::wstring& file, int cell = kCell)
 {
     double start = nowMs();
-    HBITMAP bitmap = RequestThumbnail(plugin, file, kCell, kCell);
+    HBITMAP bitmap = RequestThumbnail(plugin, file, cell, cell);
     double elapsed = nowMs() - start;
     if (!bitmap) return -1;
     DeleteObject(bitmap);
@@ -249,6 +276,80 @@ bool measureImage(const std::wstring& picture, const std::wstring& folder, int r
     return ok && r->imageHit >= 0;
 }
 
+const wchar_t* const kComics[] = {L"comic300.cbz", L"comic300.cbr", L"comic300 solid.cbr"};
+const wchar_t* const kComicLabels[] = {L"CBZ (deflate)", L"CBR (RAR5, stored)", L"CBR (RAR5, stored), solid"};
+
+struct ComicResults {
+    double cold[3] = {}, picture = 0, converter = 0;
+};
+
+// The CBRs hold the CBZ's pages, p300.jpg first and the cover p001.jpg last.
+bool writeComicRars(const std::wstring& pagesFolder, const std::wstring& folder)
+{
+    std::string pages[4];
+    for (int n = 0; n < 4; ++n)
+        if (!ReadFileBytes(pagesFolder + L"page" + std::to_wstring(n + 1) + L".jpg", &pages[n])) return false;
+    for (int solid = 0; solid < 2; ++solid) {
+        RarArchive archive;
+        archive.solid = solid != 0;
+        for (int n = 300; n >= 1; --n) {
+            wchar_t name[16];
+            swprintf(name, 16, L"p%03d.jpg", n);
+            archive.entries.push_back({name, pages[n % 4]});
+        }
+        if (!WriteFileBytes(folder + kComics[1 + solid], StoredRar(archive))) return false;
+    }
+    return true;
+}
+
+// Cold comic thumbnails, the cover page's own and the converter alone,
+// interleaved round by round.
+bool measureComics(const std::wstring& pagesFolder, const std::wstring& folder, int rounds, ComicResults* r)
+{
+    std::wstring comics[3] = {pagesFolder + kComics[0], folder + kComics[1], folder + kComics[2]};
+    std::wstring cover = pagesFolder + L"page2.jpg"; // p001.jpg: pages cycle by number
+    std::wstring program, arguments, output = folder + L"cover.jpg";
+    if (!FileExists(comics[0]) || !writeComicRars(pagesFolder, folder)) return false;
+    if (!captureConverterCommand(cover, folder, output, &program, &arguments)) return false;
+    LoadedPlugin plugin;
+    if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}})) return false;
+    std::vector<double> cold[3], picture, converter;
+    bool ok = timeThumbnail(plugin, comics[0]) >= 0;
+    for (int i = 0; ok && i < rounds; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            cold[k].push_back(timeThumbnail(plugin, comics[k]));
+            ok = ok && cold[k].back() >= 0;
+        }
+        picture.push_back(timeThumbnail(plugin, cover));
+        converter.push_back(timeConverter(program, arguments, output));
+        ok = ok && picture.back() >= 0 && converter.back() >= 0;
+    }
+    UnloadPluginWithTools(&plugin);
+    for (int k = 0; k < 3; ++k) r->cold[k] = median(cold[k]);
+    r->picture = median(picture);
+    r->converter = median(converter);
+    return ok;
+}
+
+// One line per comic; true when the CBZ and the non-solid CBR meet theirs.
+bool printComics(const ComicResults& r)
+{
+    printLine(L"converter alone on the cover (cmd.exe)", r.converter);
+    printLine(L"plug-in, the cover page as a picture", r.picture);
+    bool met = true;
+    for (int k = 0; k < 3; ++k) {
+        double work = r.cold[k] - r.picture, share = r.converter > 0 ? work / r.converter : 0;
+        bool targeted = k < 2, kindMet = share <= 0.25;
+        wchar_t what[64], note[128];
+        swprintf(what, 64, L"plug-in, %ls", kComicLabels[k]);
+        swprintf(note, 128, L"archive work %.1f ms = %.3f x converter%ls%ls", work, share,
+                 targeted ? L" (target <= 0.25): " : L" (reported)", targeted ? (kindMet ? L"met" : L"MISSED") : L"");
+        printLine(what, r.cold[k], note);
+        if (targeted) met = met && kindMet;
+    }
+    return met;
+}
+
 // Prints the ratio and hit lines of one kind; true when both targets are met.
 bool printTargets(double cold, double floor, double hit)
 {
@@ -264,9 +365,143 @@ bool printTargets(double cold, double floor, double hit)
     return ratioMet && hitMet;
 }
 
-int runBench(int rounds)
+// A hit's steps, timed apart in this process (the plug-in's code linked
+// in, reading the same settings file and streams as the loaded copy).
+struct HitSteps {
+    double settings = 0, cacheCheck = 0, decode = 0, bitmap = 0;
+    double total() const { return settings + cacheCheck + decode + bitmap; }
+};
+
+// A hit through the export and the bare conversion of its kept JPEG
+// (medians, ms), and the steps as means over the rounds whose steps took
+// least in all, the slowest tenth left out, so that they add up.
+struct HitFigures {
+    double hit = 0, bare = 0;
+    HitSteps steps;
+};
+
+double timeBareConversion(const std::wstring& jpeg, int cell)
 {
-    std::wstring folder = benchFolder();
+    double start = nowMs();
+    HBITMAP bitmap = makeThumbnailBitmap(jpeg.c_str(), cell, cell);
+    double elapsed = nowMs() - start;
+    if (!bitmap) return -1;
+    DeleteObject(bitmap);
+    return elapsed;
+}
+
+// The steps of ThumbnailRequest on a hit, timed one by one; false unless
+// they end in a bitmap from the kept thumbnail.
+bool timeHitSteps(const std::wstring& file, int cell, HitSteps* steps)
+{
+    double t0 = nowMs();
+    if (!IniFileOp()) return false;
+    double t1 = nowMs();
+    gThumbWidth = gThumbHeight = cell;
+    FILE* kept = NULL;
+    if (!findKeptThumbnail(file.c_str(), ClassifyMediaKind(L"mp4"), &kept) || !kept) return false;
+    double t2 = nowMs();
+    int width = 0, height = 0;
+    bool supersample = false;
+    thumbnailDecodeBox(cell, cell, &width, &height, &supersample);
+    unsigned char* pixels = decodeJpegFileToRgb(kept, &width, &height, &supersample);
+    fclose(kept);
+    double t3 = nowMs();
+    HBITMAP bitmap = pixels ? makeBitmapFromPixels(pixels, width, height, supersample) : NULL;
+    double t4 = nowMs();
+    if (!bitmap) return false;
+    DeleteObject(bitmap);
+    *steps = {t1 - t0, t2 - t1, t3 - t2, t4 - t3};
+    return true;
+}
+
+// Means of each step over the 90 % of rounds with the least total.
+HitSteps meanOfFastRounds(std::vector<HitSteps> rounds)
+{
+    std::sort(rounds.begin(), rounds.end(),
+              [](const HitSteps& a, const HitSteps& b) { return a.total() < b.total(); });
+    size_t kept = rounds.size() - rounds.size() / 10;
+    HitSteps mean;
+    for (size_t i = 0; i < kept; ++i) {
+        mean.settings += rounds[i].settings / kept;
+        mean.cacheCheck += rounds[i].cacheCheck / kept;
+        mean.decode += rounds[i].decode / kept;
+        mean.bitmap += rounds[i].bitmap / kept;
+    }
+    return mean;
+}
+
+bool measureHits(const std::wstring& video, const std::wstring& folder, int cell, int rounds, HitFigures* figures)
+{
+    std::wstring copy = folder + L"hit-" + std::to_wstring(cell) + L".mp4";
+    if (!CopyFileW(video.c_str(), copy.c_str(), FALSE)) return false;
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    LoadedPlugin plugin;
+    if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}, {L"ADS (bool)", L"1"}})) return false;
+    ResetSettingsForTests();
+    SetSettingsModuleNameForTests(plugin.path.c_str());
+    std::vector<double> hits, bares;
+    std::vector<HitSteps> steps(1);
+    std::wstring kept = copy + L":preview.jpg";
+    // The first request makes the kept thumbnail; then one untimed round.
+    bool ok = timeThumbnail(plugin, copy, cell) >= 0 && timeThumbnail(plugin, copy, cell) >= 0 &&
+              timeBareConversion(kept, cell) >= 0 && timeHitSteps(copy, cell, &steps[0]);
+    steps.clear();
+    // Side by side in every round, so that all see the same machine load.
+    for (int i = 0; ok && i < rounds * 20; ++i) {
+        hits.push_back(timeThumbnail(plugin, copy, cell));
+        bares.push_back(timeBareConversion(kept, cell));
+        steps.emplace_back();
+        ok = hits.back() >= 0 && bares.back() >= 0 && timeHitSteps(copy, cell, &steps.back());
+    }
+    SetSettingsModuleNameForTests(nullptr);
+    ResetSettingsForTests();
+    UnloadPluginWithTools(&plugin);
+    if (!ok) return false;
+    figures->hit = median(hits);
+    figures->bare = median(bares);
+    figures->steps = meanOfFastRounds(steps);
+    return true;
+}
+
+// Prints the hits against the bare conversion for both cells; false when
+// a cell cannot be measured. *met tells whether both meet the target, and
+// *hit256 is the 256x256 hit.
+bool compareHits(const std::wstring& video, const std::wstring& folder, int rounds, bool* met, double* hit256)
+{
+    const int cells[] = {96, 256};
+    HitFigures figures[2];
+    for (int i = 0; i < 2; ++i) {
+        if (!measureHits(video, folder, cells[i], rounds, &figures[i])) {
+            fwprintf(stderr, L"the cached thumbnail of the %d cell gave nothing\n", cells[i]);
+            return false;
+        }
+    }
+    *met = true;
+    wprintf(L"stream cache hit against the bare conversion of its JPEG, medians of %d\n", rounds * 20);
+    wprintf(L"  %-9ls %8ls %8ls %6ls   %8ls %8ls %8ls %8ls   %ls\n", L"cell", L"hit", L"bare", L"ratio", L"settings",
+            L"cache", L"decode", L"bitmap", L"hit without the settings check");
+    for (int i = 0; i < 2; ++i) {
+        const HitFigures& f = figures[i];
+        const HitSteps& s = f.steps;
+        double ratio = f.hit / f.bare;
+        bool cellMet = ratio <= kHitTarget;
+        *met = *met && cellMet;
+        wprintf(L"  %3dx%-5d %8.3f %8.3f %6.2f   %8.3f %8.3f %8.3f %8.3f   %.3f ms, ratio %.2f   %ls\n", cells[i],
+                cells[i], f.hit, f.bare, ratio, s.settings, s.cacheCheck, s.decode, s.bitmap, f.hit - s.settings,
+                (f.hit - s.settings) / f.bare, cellMet ? L"met" : L"MISSED");
+    }
+    wprintf(L"  (ms; target hit <= %.1f x bare; hit and bare are medians, the hit through the export; the\n"
+            L"  breakdown is timed in this process, means of the fastest nine tenths of the rounds)\n\n",
+            kHitTarget);
+    *hit256 = figures[1].hit;
+    return true;
+}
+
+int runBench(int rounds, bool hitsOnly)
+{
+    std::wstring folder = benchFolder(L"VSL_BENCH_MEDIA", L"bench-media");
+    std::wstring comicFolder = benchFolder(L"VSL_BENCH_ARCHIVES", L"bench-archives");
     std::wstring video = folder + L"bench_1080p.mp4";
     std::wstring audio = folder + L"bench_3min.mp3";
     std::wstring picture = folder + L"bench_24mp.jpg";
@@ -276,6 +511,10 @@ int runBench(int rounds)
     }
     ScratchDir scratch(L"media-bench");
     Results r;
+    bool hitsMet = false;
+    double hit256 = 0;
+    if (!compareHits(video, scratch.path, rounds, &hitsMet, &hit256)) return 2;
+    if (hitsOnly) return hitsMet ? 0 : 1;
 
     FloorCommands commands;
     if (!captureCommands(video, scratch.path, &commands)) return 2;
@@ -338,6 +577,12 @@ int runBench(int rounds)
         return 2;
     }
 
+    ComicResults comics;
+    if (!measureComics(comicFolder, scratch.path, rounds, &comics)) {
+        fwprintf(stderr, L"a comic thumbnail or a converter run gave nothing (scripts/make-archives --bench)\n");
+        return 2;
+    }
+
     wprintf(L"medians of %d rounds, %dx%d cell\n", rounds, kCell, kCell);
     wprintf(L"video  2 min 1080p H.264 (bench_1080p.mp4)\n");
     printLine(L"plug-in, cold thumbnail (no stream cache)", r.cold);
@@ -351,7 +596,9 @@ int runBench(int rounds)
     printLine(L"plug-in, cold thumbnail (no stream cache)", r.imageCold);
     printLine(L"floor: same converter command through cmd.exe", r.imageFloor, L"(new hidden console, as the design)");
     bool imageMet = printTargets(r.imageCold, r.imageFloor, r.imageHit);
-    return videoMet && imageMet ? 0 : 1;
+    wprintf(L"comics 300 pages of about 340 KB, the cover stored last, converter stand-in\n");
+    bool comicsMet = printComics(comics);
+    return videoMet && imageMet && comicsMet && hitsMet ? 0 : 1;
 }
 
 } // namespace
@@ -359,13 +606,14 @@ int runBench(int rounds)
 int main(int argc, char** argv)
 {
     int rounds = argc > 1 ? atoi(argv[1]) : 7;
-    if (rounds < 1 || rounds > 100) {
-        fprintf(stderr, "usage: vistrel_media_bench [ROUNDS 1-100]\n");
+    bool hitsOnly = argc > 2 && strcmp(argv[2], "hits") == 0;
+    if (rounds < 1 || rounds > 100 || (argc > 2 && !hitsOnly)) {
+        fprintf(stderr, "usage: vistrel_media_bench [ROUNDS 1-100] [hits]\n");
         return 2;
     }
     // The command lines hold no-break spaces (text fillers): UTF-8 out.
     _setmode(_fileno(stdout), _O_U8TEXT);
-    int result = runBench(rounds);
+    int result = runBench(rounds, hitsOnly);
     fflush(stdout);
     RemoveTree(ExeDirectory() + L"scratch\\");
     return result;

@@ -6,6 +6,7 @@ VSL_SRC_DIR="$VSL_DEPS_DIR/src"
 VSL_NPM_DIR="$VSL_BUILD_DIR/tools"          # npm ci of package-lock.json
 VSL_TOOLS_DIR="$VSL_BUILD_DIR/testplugin"   # staged plug-in folder: bin/ffmpeg/*.exe
 VSL_MEDIA_DIR="$VSL_BUILD_DIR/media"        # scripts/make-media output
+VSL_ARCHIVES_DIR="$VSL_BUILD_DIR/archives"  # scripts/make-archives output
 declare -gA VSL_NPM_TOOLS=(
   [ffmpeg.exe]="$VSL_NPM_DIR/node_modules/@ffmpeg-installer/win32-x64/ffmpeg.exe"
   [ffprobe.exe]="$VSL_NPM_DIR/node_modules/@ffprobe-installer/win32-x64/ffprobe.exe"
@@ -81,4 +82,9 @@ vsl_claim_output_folder() { # dir manifest-name < file names
     done < "$manifest"
   fi
   cat > "$manifest"
+}
+
+# True when DIR holds a set made by the current scripts/make-archives.
+vsl_archives_current() {
+  [ "$(cat "$1/.stamp" 2>/dev/null)" = "$(sha256sum "$ROOT/scripts/make-archives" | cut -d' ' -f1)" ]
 }

@@ -1,15 +1,20 @@
 #include "cache/stream_cache.h"
 
-#include <stdlib.h>
+#include <fcntl.h>
+#include <io.h>
+#include <math.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <wchar.h>
 
+#include "cache/profile_text.h"
+#include "cache/stream_cache_testing.h"
 #include "common/format.h"
 #include "common/messages.h"
-#include "plugin/file_info.h"
 #include "plugin/state.h"
 #include "settings/extensions.h"
 #include "settings/settings.h"
+#include "settings/settings_readers.h"
 
 bool gUseADS = false;
 bool gADSFailed = false;
@@ -19,16 +24,39 @@ wchar_t gCacheSignature[kSignatureChars];
 wchar_t gFileThumbsCachedADS[kCachedAdsChars];
 // The source's final path: the file whose streams and attributes we touch.
 static wchar_t gRealPath[kRealPathChars];
+// Its last-write time, read with its attributes when the request began.
+static FILETIME gSourceWrite;
 
 static const wchar_t kSection[] = L"vistrel";
 static const wchar_t kFileTimeError[] = L"\nError: Failed getting filetime from specified file:\n";
-static const wchar_t kTimeRestoreError[] =
+const wchar_t kTimeRestoreError[] =
     L"\nWarning : Unexpected event: Could not set back original time for specified file (you probably need to "
     L"restore it manually.. and contact author about this problem)!\n";
 
+// The source's main stream, held open from the capture of its times until
+// they are put back. It denies writing to everyone else: a program's save
+// in between would otherwise get the old last-write time back from us, and
+// backup and sync tools would then skip the change. Reading, renaming and
+// deleting stay allowed. Sharing is decided per stream (NTFS keeps it with
+// each stream, and on other systems our streams are files of their own),
+// so the tools still write the thumbnail and record streams meanwhile.
+static HANDLE gSourceHold = INVALID_HANDLE_VALUE;
 // Times captured before a generator writes into the source's streams.
 static FILETIME gKeptCreation, gKeptAccess, gKeptWrite;
 static wchar_t gRecordTime[kRecordFieldChars];
+static bool gRefuseTimeRestores;
+
+// The ":cache.ini" stream, read once per request: the stored position and
+// the record come from one read instead of a profile-function call each.
+// A stream too large for the buffer is left to those functions.
+enum { kCacheIniBytes = 8192, kCacheIniUnread = -1, kCacheIniTooLarge = -2 };
+static wchar_t gCacheIniText[kCacheIniBytes + 1];
+static int gCacheIniLength = kCacheIniUnread;
+
+void RefuseTimeRestoresForTests(bool refuse)
+{
+    gRefuseTimeRestores = refuse;
+}
 
 static void dropCache()
 {
@@ -36,37 +64,41 @@ static void dropCache()
     gADSFailed = true;
 }
 
-// Replaces `path` (kRealPathChars) by the file's final path; 0 on failure.
-static int getRealPath(wchar_t* path)
+// Sets gRealPath to the source's final path, or leaves it empty when that
+// cannot be had. False when the source cannot be opened for reading.
+static bool findRealPath(const wchar_t* source)
 {
-    int ok = 0;
     wchar_t finalPath[kRealPathChars];
-    DWORD n = 0;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE) goto done;
-    n = GetFinalPathNameByHandleW(file, finalPath, kRealPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
+    gRealPath[0] = 0;
+    HANDLE file = CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD n = GetFinalPathNameByHandleW(file, finalPath, kRealPathChars, FILE_NAME_OPENED | VOLUME_NAME_DOS);
     // A count of 260 or more means the buffer was too small.
-    if (n < 1 || n > 259 || wcslen(finalPath) != n) goto done;
-    ok = CopyWide(path, kRealPathChars, finalPath);
-done:
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
+    if (n >= 1 && n <= 259 && wcslen(finalPath) == n) CopyWide(gRealPath, kRealPathChars, finalPath);
+    CloseHandle(file);
+    return true;
 }
 
 int prepareStreamCache(const wchar_t* source)
 {
-    if (!CopyWide(gRealPath, kRealPathChars, source) || !getRealPath(gRealPath)) {
-        gRealPath[0] = 0;
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    gCacheIniLength = kCacheIniUnread;
+    // The one open of the source proves it readable, as the request's size
+    // gate must; its size, attributes and last-write time come with one
+    // query of the path, which costs no open.
+    if (!findRealPath(source)) return 0;
+    if (!GetFileAttributesExW(gRealPath[0] ? gRealPath : source, GetFileExInfoStandard, &facts)) {
+        if (bDebug && gRealPath[0]) DebugOnlyErrorBox(gRealPath, L"debug only : failed to get attributes");
+        return 0;
+    }
+    if (facts.nFileSizeHigh == 0 && facts.nFileSizeLow == 0) return 0;
+    if (!gRealPath[0]) {
         dropCache();
         if (bDebug) DebugOnlyErrorBox(source, L"debug only : failed to get real path for ADS saving");
         return 1;
     }
-    gSavedAttributes = GetFileAttributesW(gRealPath);
-    if (gSavedAttributes == INVALID_FILE_ATTRIBUTES) {
-        gSavedAttributes = kNoSavedAttributes;
-        if (bDebug) DebugOnlyErrorBox(gRealPath, L"debug only : failed to get attributes");
-        return 0;
-    }
+    gSavedAttributes = facts.dwFileAttributes;
+    gSourceWrite = facts.ftLastWriteTime;
     if (bADSMultipleThumbnailSizes)
         FormatWideUnbounded(gStreamName, kStreamNameChars, L":p%dx%d.jpg", gThumbWidth, gThumbHeight);
     else
@@ -91,13 +123,57 @@ int prepareStreamCache(const wchar_t* source)
     return 1;
 }
 
+static void readCacheIni()
+{
+    static unsigned char bytes[kCacheIniBytes + 1];
+    DWORD total = 0;
+    gCacheIniLength = 0;
+    // Shared as the profile functions share it when they read.
+    HANDLE file = CreateFileW(gFileThumbsCachedADS, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return; // no record and no position
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, bytes + total, (DWORD)sizeof bytes - total, &got, NULL)) total = 0;
+        if (!got || (total += got) == sizeof bytes) break;
+    }
+    CloseHandle(file);
+    int length = total > kCacheIniBytes ? -1 : decodeProfileBytes(bytes, total, gCacheIniText, kCacheIniBytes + 1);
+    gCacheIniLength = length < 0 ? kCacheIniTooLarge : length;
+}
+
+// The value of `key` (kSettingsChars) in ":cache.ini", "" when missing.
+static void readCacheIniValue(const wchar_t* key, wchar_t* value)
+{
+    if (gCacheIniLength == kCacheIniUnread) readCacheIni();
+    if (gCacheIniLength == kCacheIniTooLarge)
+        GetPrivateProfileStringW(kSection, key, L"", value, kSettingsChars, gFileThumbsCachedADS);
+    else
+        findProfileValue(gCacheIniText, (size_t)gCacheIniLength, kSection, key, value, kSettingsChars);
+}
+
+// A stored position is a decimal percentage in [0, 100). Anything else
+// (NaN or an infinity would stick for good: every step from them gives
+// them again) counts as none, and the configured position applies.
+static bool parseStoredPosition(const wchar_t* text, double* position)
+{
+    const wchar_t* p = text;
+    while (iswspace(*p)) ++p;
+    if (*p == L'+' || *p == L'-') ++p;
+    if (*p == L'.') ++p;
+    // A hexadecimal form ("0x…") stops after its "0", which is no position.
+    if (*p < L'0' || *p > L'9' || (p[0] == L'0' && (p[1] == L'x' || p[1] == L'X'))) return false;
+    double value = ParseSettingsDouble(text);
+    if (!isfinite(value) || value < 0 || value >= 100) return false;
+    *position = value;
+    return true;
+}
+
 bool readStoredPosition(double* position)
 {
     wchar_t value[kSettingsChars];
-    GetPrivateProfileStringW(kSection, L"rot", L"", value, kSettingsChars, gFileThumbsCachedADS);
-    if (!value[0]) return false;
-    *position = wcstod(value, NULL);
-    return true;
+    readCacheIniValue(L"rot", value);
+    return parseStoredPosition(value, position);
 }
 
 // Leads the hashed text. A change to what the text holds comes with a new
@@ -231,7 +307,7 @@ static int formatRecordTime(const FILETIME* time, wchar_t* out)
 
 // Reading times needs only attribute access, which no sharing mode of
 // another program can deny.
-static int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write)
+int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write)
 {
     HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -240,13 +316,40 @@ static int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* acce
     return ok != 0;
 }
 
-static int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write)
+int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write)
 {
     HANDLE file = CreateFileW(path, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return 0;
     BOOL ok = SetFileTime(file, creation, access, write);
     CloseHandle(file);
     return ok != 0;
+}
+
+void releaseSourceHold()
+{
+    if (gSourceHold != INVALID_HANDLE_VALUE) CloseHandle(gSourceHold);
+    gSourceHold = INVALID_HANDLE_VALUE;
+}
+
+// Opens the hold on `path` and keeps its three times.
+static bool holdSource(const wchar_t* path)
+{
+    releaseSourceHold();
+    gSourceHold = CreateFileW(path, GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (gSourceHold != INVALID_HANDLE_VALUE && GetFileTime(gSourceHold, &gKeptCreation, &gKeptAccess, &gKeptWrite))
+        return true;
+    releaseSourceHold();
+    return false;
+}
+
+// Puts the kept times back through the hold, then lets the source go.
+static bool putBackHeldTimes()
+{
+    bool ok = gSourceHold != INVALID_HANDLE_VALUE && !gRefuseTimeRestores &&
+              SetFileTime(gSourceHold, &gKeptCreation, &gKeptAccess, &gKeptWrite);
+    releaseSourceHold();
+    return ok;
 }
 
 // Whether a stream that is there still has its record to pass: with a
@@ -257,35 +360,64 @@ static bool recordIsChecked()
     return bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || !bADSMultipleThumbnailSizes;
 }
 
-int checkCachedThumbnail(bool forceRefresh)
+// The kept thumbnail open for decoding, or null when the stream is missing
+// or empty. It is shared as the size query shares files, so that a stream
+// that another program is writing counts as missing.
+static FILE* openKeptThumbnail()
 {
-    if (forceRefresh) return kCacheMiss;
-    if (getFileSize64(szFileThumbsOUT) <= 0) return kCacheMiss;
+    LARGE_INTEGER size;
+    FILE* file = NULL;
+    int descriptor = -1;
+    HANDLE stream = CreateFileW(szFileThumbsOUT, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (stream == INVALID_HANDLE_VALUE) return NULL;
+    if (!GetFileSizeEx(stream, &size) || size.QuadPart <= 0) goto done;
+    descriptor = _open_osfhandle((intptr_t)stream, _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) goto done;
+    stream = INVALID_HANDLE_VALUE; // the descriptor owns it now
+    file = _fdopen(descriptor, "rb");
+    if (file) descriptor = -1; // and now the stream
+done:
+    if (descriptor >= 0) _close(descriptor);
+    if (stream != INVALID_HANDLE_VALUE) CloseHandle(stream);
+    return file;
+}
 
-    if (!recordIsChecked()) return kCacheHit;
+static bool recordMatches()
+{
+    if (!recordIsChecked()) return true;
 
     wchar_t record[kSettingsChars];
     wchar_t recordTime[kRecordFieldChars], signature[kRecordFieldChars], cellSize[kRecordFieldChars];
-    GetPrivateProfileStringW(kSection, gStreamName, L"", record, kSettingsChars, gFileThumbsCachedADS);
+    readCacheIniValue(gStreamName, record);
     parseCacheRecord(record, L'|', recordTime, signature, cellSize);
 
     if (!bADSMultipleThumbnailSizes) {
         wchar_t expected[kRecordFieldChars];
         FormatWideUnbounded(expected, kRecordFieldChars, L"%dx%d", gThumbWidth, gThumbHeight);
-        if (wcscmp(expected, cellSize) != 0) return kCacheMiss;
+        if (wcscmp(expected, cellSize) != 0) return false;
     }
-    if (bADSRefreshIfCmdChanged && wcscmp(gCacheSignature, signature) != 0) return kCacheMiss;
+    if (bADSRefreshIfCmdChanged && wcscmp(gCacheSignature, signature) != 0) return false;
     if (bADSRefreshIfFileTimeChanged) {
-        FILETIME creation, access, write;
         wchar_t current[kRecordFieldChars];
-        if (!readFileTimes(gRealPath, &creation, &access, &write)) {
-            ErrorBox(gRealPath, kFileTimeError);
-            return kCacheRefuse;
-        }
-        formatRecordTime(&write, current);
-        if (wcscmp(current, recordTime) != 0) return kCacheMiss;
+        formatRecordTime(&gSourceWrite, current);
+        if (wcscmp(current, recordTime) != 0) return false;
     }
-    return kCacheHit;
+    return true;
+}
+
+bool checkCachedThumbnail(bool forceRefresh, FILE** thumbnail)
+{
+    *thumbnail = NULL;
+    if (forceRefresh) return false;
+    FILE* kept = openKeptThumbnail();
+    if (!kept) return false;
+    if (recordMatches()) {
+        *thumbnail = kept;
+        return true;
+    }
+    fclose(kept);
+    return false;
 }
 
 int unlockSourceForWriting()
@@ -311,18 +443,21 @@ fail:
 
 int probeStreamWritable()
 {
-    FILETIME creation, access, write;
     HANDLE stream = INVALID_HANDLE_VALUE;
-    if (!readFileTimes(gRealPath, &creation, &access, &write)) goto fail;
+    if (!holdSource(gRealPath)) goto fail;
     stream = CreateFileW(szFileThumbsOUT, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (stream == INVALID_HANDLE_VALUE) goto fail;
     CloseHandle(stream);
-    // Creating a stream stamps the file's last-write time on NTFS. The
-    // generator captures the times only after this, so a failure here
-    // would otherwise go unnoticed.
-    if (!writeFileTimes(gRealPath, &creation, &access, &write)) ErrorBox(gRealPath, kTimeRestoreError);
+    // Creating a stream stamps the file's last-write time on NTFS. Left so,
+    // it would be what the generator captures and puts back as the
+    // original: then nothing more is written into the source.
+    if (!putBackHeldTimes()) {
+        ErrorBox(gRealPath, kTimeRestoreError);
+        goto fail;
+    }
     return 1;
 fail:
+    releaseSourceHold();
     restoreSourceAttributes();
     gSavedAttributes = kNoSavedAttributes;
     dropCache();
@@ -339,7 +474,7 @@ int restoreSourceAttributes()
 
 int captureSourceTimes(const wchar_t* source)
 {
-    if (!readFileTimes(source, &gKeptCreation, &gKeptAccess, &gKeptWrite)) {
+    if (!holdSource(source)) {
         ErrorBox(source, kFileTimeError);
         return 0;
     }
@@ -356,6 +491,7 @@ void writeCacheRecord()
     else
         FormatWide(record, L"%ls|%ls|%dx%d", gRecordTime, gCacheSignature, gThumbWidth, gThumbHeight);
     WritePrivateProfileStringW(kSection, gStreamName, record, gFileThumbsCachedADS);
+    gCacheIniLength = kCacheIniUnread;
 }
 
 void writeStoredPosition()
@@ -367,11 +503,12 @@ void writeStoredPosition()
     } else {
         WritePrivateProfileStringW(kSection, L"rot", NULL, gFileThumbsCachedADS);
     }
+    gCacheIniLength = kCacheIniUnread;
 }
 
 int restoreSourceTimes(const wchar_t* source)
 {
-    if (writeFileTimes(source, &gKeptCreation, &gKeptAccess, &gKeptWrite)) return 1;
+    if (putBackHeldTimes()) return 1;
     ErrorBox(source, kTimeRestoreError);
     return 0;
 }

@@ -75,7 +75,14 @@ done:
     return result;
 }
 
-HBITMAP makeThumbnailBitmap(const wchar_t* path, int cellWidth, int cellHeight)
+void thumbnailDecodeBox(int cellWidth, int cellHeight, int* width, int* height, bool* supersample)
+{
+    *supersample = wantSupersampling();
+    *width = *supersample ? cellWidth * 2 : cellWidth;
+    *height = *supersample ? cellHeight * 2 : cellHeight;
+}
+
+HBITMAP makeBitmapFromPixels(unsigned char* pixels, int width, int height, bool supersample)
 {
     HBITMAP result = NULL;
     HBITMAP section = NULL;
@@ -83,12 +90,7 @@ HBITMAP makeThumbnailBitmap(const wchar_t* path, int cellWidth, int cellHeight)
     HWND desktop = NULL;
     unsigned char* padded = NULL;
     size_t stride = 0;
-    bool supersample = wantSupersampling();
-    int width = supersample ? cellWidth * 2 : cellWidth;
-    int height = supersample ? cellHeight * 2 : cellHeight;
 
-    unsigned char* pixels = decodeJpegToRgb(path, &width, &height, &supersample);
-    if (!pixels) return NULL;
     swapRedBlue(pixels, (unsigned)width, (unsigned)height);
     padded = padRowsToDword(pixels, (unsigned)width, (unsigned)height, &stride);
     free(pixels);
@@ -112,4 +114,24 @@ done:
     if (screen) ReleaseDC(desktop, screen);
     free(padded);
     return result;
+}
+
+HBITMAP makeThumbnailBitmapFromFile(FILE* file, int cellWidth, int cellHeight, bool* decoded)
+{
+    int width = 0, height = 0;
+    bool supersample = false;
+    thumbnailDecodeBox(cellWidth, cellHeight, &width, &height, &supersample);
+    unsigned char* pixels = decodeJpegFileToRgb(file, &width, &height, &supersample);
+    if (decoded) *decoded = pixels != NULL;
+    if (!pixels) return NULL;
+    return makeBitmapFromPixels(pixels, width, height, supersample);
+}
+
+HBITMAP makeThumbnailBitmap(const wchar_t* path, int cellWidth, int cellHeight)
+{
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) return NULL;
+    HBITMAP bitmap = makeThumbnailBitmapFromFile(file, cellWidth, cellHeight, NULL);
+    fclose(file);
+    return bitmap;
 }

@@ -95,13 +95,20 @@ static bool decodeOpenedJpeg(j_decompress_ptr cinfo, JpegErrorManager* errors, J
 
 unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, bool* supersample)
 {
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) return NULL;
+    unsigned char* pixels = decodeJpegFileToRgb(file, width, height, supersample);
+    fclose(file);
+    return pixels;
+}
+
+unsigned char* decodeJpegFileToRgb(FILE* file, int* width, int* height, bool* supersample)
+{
     struct jpeg_decompress_struct cinfo;
     JpegErrorManager errors;
     JpegScanLimit limit;
     unsigned char* pixels = NULL;
 
-    FILE* file = _wfopen(path, L"rb");
-    if (!file) return NULL;
     // Zeroed, so that destroying is safe however early a failure comes.
     memset(&cinfo, 0, sizeof cinfo);
     cinfo.err = jpegSilentErrors(&errors);
@@ -110,6 +117,5 @@ unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, boo
         pixels = NULL;
     }
     jpeg_destroy_decompress(&cinfo);
-    fclose(file);
     return pixels;
 }

@@ -12,6 +12,9 @@
 // RGB, rows top-down without gaps) and the caller frees the buffer with
 // free(); null on any failure.
 unsigned char* decodeJpegToRgb(const wchar_t* path, int* width, int* height, bool* supersample);
+// The same for a JPEG already open for reading from its start; the file
+// stays open.
+unsigned char* decodeJpegFileToRgb(FILE* file, int* width, int* height, bool* supersample);
 
 // Brings the started decompressor to source row `row` (not before its
 // output_scanline) and reads that row into `buffer` (one row of

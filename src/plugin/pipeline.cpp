@@ -27,6 +27,36 @@ static int runGenerator(int kind, const wchar_t* source, wchar_t* out)
     }
 }
 
+int findKeptThumbnail(const wchar_t* path, int kind, FILE** kept)
+{
+    *kept = NULL;
+    gUseADS = bADS;
+    gADSFailed = false;
+    gSavedAttributes = kNoSavedAttributes;
+    gStreamName[0] = 0;
+    gCacheSignature[0] = 0;
+    gPositionActive = false;
+    bool forceRefresh = bADSForceRefreshini;
+
+    // With the cache in use, its one open of the source is the size gate.
+    if (gUseADS ? !prepareStreamCache(path) : getFileSize64(path) <= 0) return 0;
+
+    rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
+
+    if (gUseADS && !gPositionActive) {
+        double stored;
+        if (readStoredPosition(&stored)) {
+            gPositionActive = true;
+            gCurrentPosition = stored;
+        }
+    }
+    if (gUseADS) {
+        buildCacheSignature(kind);
+        checkCachedThumbnail(forceRefresh, kept);
+    }
+    return 1;
+}
+
 HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
 {
     if (!path) return NULL;
@@ -49,37 +79,17 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     gThumbHeight = height;
     if (width < 8 || height < 8) return NULL;
 
-    if (getFileSize64(path) <= 0) return NULL;
-
-    gUseADS = bADS;
-    gADSFailed = false;
-    gSavedAttributes = kNoSavedAttributes;
-    gStreamName[0] = 0;
-    gCacheSignature[0] = 0;
-    gPositionActive = false;
-    bool forceRefresh = bADSForceRefreshini;
-
-    if (gUseADS && !prepareStreamCache(path)) return NULL;
-
-    rotateFramePosition(path, CurrentUnixSeconds(), gUseADS, &forceRefresh);
-
-    if (gUseADS && !gPositionActive) {
-        double stored;
-        if (readStoredPosition(&stored)) {
-            gPositionActive = true;
-            gCurrentPosition = stored;
-        }
+    FILE* kept = NULL;
+    if (!findKeptThumbnail(path, kind, &kept)) return NULL;
+    HBITMAP bitmap = NULL;
+    bool decoded = false;
+    if (kept) {
+        bitmap = makeThumbnailBitmapFromFile(kept, width, height, &decoded);
+        fclose(kept);
     }
-
-    bool cacheHit = false;
-    if (gUseADS) {
-        buildCacheSignature(kind);
-        int check = checkCachedThumbnail(forceRefresh);
-        if (check == kCacheRefuse) return NULL;
-        cacheHit = check == kCacheHit;
-    }
-
-    if (!cacheHit) {
+    // A kept stream that no longer decodes (a damaged write, another tool's
+    // stream of the same name) is a miss: the thumbnail is made anew, once.
+    if (!decoded) {
         // Either step may drop the cache; the thumbnail is then made through
         // a temporary file.
         if (gUseADS && unlockSourceForWriting()) probeStreamWritable();
@@ -89,18 +99,18 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
 
         int made = gGeneratorOverride ? gGeneratorOverride(kind, path, szFileThumbsOUT)
                                       : runGenerator(kind, path, szFileThumbsOUT);
+        releaseSourceHold();
 
         if (gUseADS && gSavedAttributes != kNoSavedAttributes) restoreSourceAttributes();
         if (!made) {
             if (!gUseADS) DeleteFileW(szFileThumbsOUT);
             return NULL;
         }
+        // The generator may have pointed szFileThumbsOUT at another file;
+        // the one named there now is the one to read and remove.
+        bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
+        if (!gUseADS) DeleteFileW(szFileThumbsOUT);
     }
-
-    // The generator may have pointed szFileThumbsOUT at another file; the
-    // one named there now is the one to read and remove.
-    HBITMAP bitmap = makeThumbnailBitmap(szFileThumbsOUT, width, height);
-    if (!gUseADS) DeleteFileW(szFileThumbsOUT);
     if (!bitmap) return NULL;
 
     gLastSuccessTime = CurrentUnixSeconds();

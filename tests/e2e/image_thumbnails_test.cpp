@@ -38,16 +38,14 @@ const Picture kPictures[] = {
 
 struct ImageThumbnails : ::testing::Test {
     ScratchDir dir{L"images"};
-    std::wstring record = dir.path + L"converter.log";
+    RunRecord converter{dir.path};
     LoadedPlugin plugin;
     BoxWatcher watcher;
     size_t expectedBoxes = 0;
 
-    void SetUp() override { SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str()); }
     void TearDown() override
     {
         UnloadPluginWithTools(&plugin);
-        SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
         std::vector<SeenBox> boxes = watcher.boxes();
         EXPECT_EQ(expectedBoxes, boxes.size()) << (boxes.empty() ? "" : Utf8(boxes.back().text));
     }
@@ -66,14 +64,6 @@ struct ImageThumbnails : ::testing::Test {
         std::wstring path = CopyMedia(sample, dir.path, newName);
         EXPECT_TRUE(SetTimes(path, {kOldTime, kOldTime, kOldTime}));
         return path;
-    }
-    // The converter's command lines since the last call.
-    std::string takeRuns()
-    {
-        std::string bytes;
-        ReadFileBytes(record, &bytes);
-        DeleteFileW(record.c_str());
-        return bytes;
     }
     // Without the stream cache a read may stamp the last-access time.
     void expectTimesKept(const std::wstring& path, bool access = true)
@@ -103,7 +93,7 @@ TEST_F(ImageThumbnails, EveryFormatIsFittedIntoTheCellWithAndWithoutTheStreamCac
             EXPECT_GT(PixelVariance(made), 50.0) << "blank thumbnail";
             // The name reaches the converter intact, whatever the command
             // interpreter would have made of it.
-            std::string runs = takeRuns();
+            std::string runs = converter.take();
             EXPECT_EQ(0u, runs.find(Utf8(L"\"" + ToolsFolder() + L"bin\\IrfanView_64\\i_view64.exe\" \"" + path +
                                          L"\" /resize=(256,256) /silent")))
                 << runs;
@@ -115,7 +105,7 @@ TEST_F(ImageThumbnails, EveryFormatIsFittedIntoTheCellWithAndWithoutTheStreamCac
             const std::wregex form(L"2021\\.05\\.04 03:02:01\\|[0-9a-f]+\\|256x256");
             EXPECT_TRUE(std::regex_match(record, form)) << Utf8(record);
             ASSERT_TRUE(RequestPixels(plugin, path, kCell, kCell, &again));
-            EXPECT_EQ("", takeRuns()) << "the converter ran on a cache hit";
+            EXPECT_EQ("", converter.take()) << "the converter ran on a cache hit";
             EXPECT_TRUE(made.bgr == again.bgr);
         }
     }

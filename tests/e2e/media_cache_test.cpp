@@ -144,4 +144,32 @@ TEST_F(MediaCache, SignatureSettingsDecideBetweenHitAndMiss)
     expectCached(path, &again);
 }
 
+// Another program saving the source while the tools run (the logging
+// wrapper appends to it before each run): its save is refused or kept,
+// never undone by our putting the times back, and our own writes into
+// the source's streams still go through.
+TEST_F(MediaCache, AnotherProgramsSaveWhileTheToolsRunIsNeverUndone)
+{
+    load();
+    std::wstring path = source(L"clip.mp4");
+    // Sizes from the path: reading the file would stamp its access time.
+    WIN32_FILE_ATTRIBUTE_DATA before, after;
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before));
+    SetEnvironmentVariableW(L"VSL_TOOL_APPEND_TO", path.c_str());
+    BitmapPixels made;
+    expectMade(path, &made);
+    SetEnvironmentVariableW(L"VSL_TOOL_APPEND_TO", NULL);
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &after));
+    if (after.nFileSizeLow != before.nFileSizeLow)
+        EXPECT_NE(TimeValue(oldTime()), TimeValue(after.ftLastWriteTime)) << "the other program's save was undone";
+    else
+        expectTimesPutBack(path);
+    EXPECT_GT(streamBytes(path).size(), 1000u) << "no thumbnail in the stream";
+    EXPECT_EQ(0u, cacheRecord(path).find(kOldRecordTime));
+    // Let go afterwards: the next save goes through.
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    EXPECT_NE(INVALID_HANDLE_VALUE, file) << "the source is still held";
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+}
+
 } // namespace

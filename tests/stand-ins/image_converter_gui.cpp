@@ -159,6 +159,55 @@ static void appendInput(wchar_t* arguments, const wchar_t* input)
     wcscat(arguments, L"\"");
 }
 
+// The ffmpeg run now going, so that a viewer closed while its picture is
+// still decoding ends it: left alone it can stay blocked on a pipe nobody
+// reads.
+// A run that starts while the viewer closes is ended as soon as it starts.
+static CRITICAL_SECTION gRunningLock;
+static HANDLE gRunning;
+static bool gClosing;
+
+static void setRunning(HANDLE process)
+{
+    EnterCriticalSection(&gRunningLock);
+    gRunning = process;
+    if (gRunning && gClosing) TerminateProcess(gRunning, 1);
+    LeaveCriticalSection(&gRunningLock);
+}
+
+static void endRunning()
+{
+    EnterCriticalSection(&gRunningLock);
+    gClosing = true;
+    if (gRunning) TerminateProcess(gRunning, 1);
+    LeaveCriticalSection(&gRunningLock);
+}
+
+// Starts ffmpeg with exactly its three standard handles: what we inherited
+// (a test runner's output pipe, say) must not be held open by it.
+static bool startChild(const wchar_t* program, wchar_t* commandLine, STARTUPINFOEXW* startup,
+                       PROCESS_INFORMATION* process)
+{
+    HANDLE handles[2] = {startup->StartupInfo.hStdInput, startup->StartupInfo.hStdOutput};
+    SIZE_T size = 0;
+    char attributes[256];
+    bool started = false;
+    InitializeProcThreadAttributeList(NULL, 1, 0, &size);
+    if (size <= sizeof attributes) {
+        startup->lpAttributeList = (LPPROC_THREAD_ATTRIBUTE_LIST)attributes;
+        if (!InitializeProcThreadAttributeList(startup->lpAttributeList, 1, 0, &size) ||
+            !UpdateProcThreadAttribute(startup->lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                       sizeof handles, NULL, NULL))
+            startup->lpAttributeList = NULL;
+    }
+    startup->StartupInfo.cb = startup->lpAttributeList ? sizeof *startup : sizeof startup->StartupInfo;
+    DWORD flags = CREATE_NO_WINDOW | (startup->lpAttributeList ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    started = CreateProcessW(program, commandLine, NULL, NULL, TRUE, flags, NULL, NULL, &startup->StartupInfo, process);
+    if (startup->lpAttributeList) DeleteProcThreadAttributeList(startup->lpAttributeList);
+    if (started) setRunning(process->hProcess);
+    return started;
+}
+
 // Runs ffmpeg with `arguments` and collects its standard output. True when
 // it ended well and wrote something.
 static bool runFfmpeg(const wchar_t* arguments, Bytes* out)
@@ -168,7 +217,7 @@ static bool runFfmpeg(const wchar_t* arguments, Bytes* out)
     bool ok = false;
     HANDLE readEnd = NULL, writeEnd = NULL, nullDevice = INVALID_HANDLE_VALUE;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-    STARTUPINFOW startup = {};
+    STARTUPINFOEXW startup = {};
     PROCESS_INFORMATION process = {};
     DWORD exitCode = 1;
     out->data = NULL;
@@ -181,13 +230,12 @@ static bool runFfmpeg(const wchar_t* arguments, Bytes* out)
     nullDevice = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                              OPEN_EXISTING, 0, NULL);
     if (nullDevice == INVALID_HANDLE_VALUE) goto done;
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullDevice;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = nullDevice;
-    if (!CreateProcessW(program, commandLine, NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL, NULL, &startup, &process))
-        goto done;
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = nullDevice;
+    startup.StartupInfo.hStdOutput = writeEnd;
+    startup.StartupInfo.hStdError = nullDevice;
+    if (!startChild(program, commandLine, &startup, &process)) goto done;
     // Our copy of the write end must go, or the pipe never reports its end.
     CloseHandle(writeEnd);
     writeEnd = NULL;
@@ -206,6 +254,7 @@ static bool runFfmpeg(const wchar_t* arguments, Bytes* out)
     ok = exitCode == 0 && out->size > 0;
 
 done:
+    setRunning(NULL);
     if (process.hThread) CloseHandle(process.hThread);
     if (process.hProcess) CloseHandle(process.hProcess);
     if (nullDevice != INVALID_HANDLE_VALUE) CloseHandle(nullDevice);
@@ -364,8 +413,14 @@ static int runViewer(int showCommand)
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    // A decoding run still going ends by itself once its pipe is gone.
-    if (decoder) CloseHandle(decoder);
+    // A decoding run still going is ended with its ffmpeg, and the thread
+    // is let finish: a process ending under a starting child would leave
+    // that child running.
+    endRunning();
+    if (decoder) {
+        WaitForSingleObject(decoder, 10000);
+        CloseHandle(decoder);
+    }
     free(gPicture.data);
     return 0;
 }
@@ -373,6 +428,7 @@ static int runViewer(int showCommand)
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand)
 {
     const wchar_t* commandLine = GetCommandLineW();
+    InitializeCriticalSection(&gRunningLock);
     appendRecordLine(commandLine);
     parseRequest(commandLine, &gRequest);
     if (gRequest.convert) return gRequest.input[0] && gRequest.output[0] ? convertPicture(&gRequest) : 1;

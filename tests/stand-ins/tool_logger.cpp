@@ -11,6 +11,9 @@
 //      redirected output still lands in the caller's file) and the same
 //      console, or none when it has none; waits for it and exits with its
 //      exit code.
+// With VSL_TOOL_APPEND_TO naming a file, each run first tries to append a
+// line to it, as another program saving that file meanwhile would; the run
+// goes on whatever comes of it.
 // Exit codes of its own: 97 the log could not be written, 98 the real tool
 // could not be found or started.
 #include <windows.h>
@@ -65,6 +68,17 @@ static const wchar_t* argumentsAfterProgram(const wchar_t* commandLine)
         while (*p && *p != L' ' && *p != L'\t') ++p;
     }
     return p; // keeps the separating blank, if any
+}
+
+static void appendAsAnotherProgram(const wchar_t* path)
+{
+    static const char kLine[] = "saved by another program\n";
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, kLine, sizeof kLine - 1, &written, NULL);
+    CloseHandle(file);
 }
 
 // Folder (with its final backslash) and file name of this program.
@@ -126,6 +140,7 @@ int main()
 {
     static wchar_t logPath[kPathChars];
     static wchar_t realPath[kPathChars];
+    static wchar_t appendPath[kPathChars];
     const wchar_t* commandLine = GetCommandLineW();
     int exitCode = kExitNoRealTool;
     wchar_t* childLine = NULL;
@@ -139,6 +154,7 @@ int main()
         exitCode = kExitLogFailed;
         goto done;
     }
+    if (envValue(L"VSL_TOOL_APPEND_TO", appendPath, kPathChars)) appendAsAnotherProgram(appendPath);
     if (!realToolPath(realPath)) goto done;
 
     arguments = argumentsAfterProgram(commandLine);

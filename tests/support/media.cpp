@@ -93,6 +93,13 @@ std::wstring MediaPath(const std::wstring& name)
     return path;
 }
 
+std::wstring ArchivePath(const std::wstring& name)
+{
+    std::wstring path = folderFromEnv(L"VSL_ARCHIVES", L"archives") + name;
+    if (!FileExists(path)) ADD_FAILURE() << "archive missing (run scripts/setup): " << testing::PrintToString(path);
+    return path;
+}
+
 std::wstring CopyMedia(const std::wstring& name, const std::wstring& folder, const std::wstring& newName)
 {
     std::wstring to = folder + (newName.empty() ? name : newName);
@@ -224,6 +231,24 @@ std::vector<std::wstring> ToolLog::argumentsOf(const std::wstring& exeName) cons
 void ToolLog::clear()
 {
     DeleteFileW(logFile.c_str());
+}
+
+RunRecord::RunRecord(const std::wstring& folder) : file(folder + L"runs.log")
+{
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", file.c_str());
+}
+
+RunRecord::~RunRecord()
+{
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+}
+
+std::string RunRecord::take()
+{
+    std::string lines;
+    ReadFileBytes(file, &lines);
+    DeleteFileW(file.c_str());
+    return lines;
 }
 
 bool ReadBitmapPixels(HBITMAP bitmap, BitmapPixels* pixels)

@@ -25,6 +25,9 @@ typedef std::vector<std::pair<std::wstring, std::wstring>> SettingsValues;
 // e.g. MediaPath(L"clip_SBS.mp4").
 std::wstring MediaFolder();
 std::wstring MediaPath(const std::wstring& name);
+// A file made by scripts/make-archives (VSL_ARCHIVES, else build/archives;
+// its header lists every file), e.g. ArchivePath(L"comic.cbz").
+std::wstring ArchivePath(const std::wstring& name);
 // Copies a sample into `folder` (trailing backslash) as `newName` (default:
 // its own name) and returns the copy's path, "" (with a test failure) when
 // it cannot. For tests that change a file or its streams.
@@ -70,6 +73,18 @@ struct ToolLog {
     // Logged arguments of each run of that tool (the program token removed).
     std::vector<std::wstring> argumentsOf(const std::wstring& exeName) const;
     void clear();
+};
+
+// Runs of the stand-ins that record their command lines (VSL_RECORD_FILE,
+// one UTF-8 line per run) into a file in `folder`, while an object lives.
+struct RunRecord {
+    std::wstring file;
+    explicit RunRecord(const std::wstring& folder);
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+    // The lines recorded since the last call.
+    std::string take();
 };
 
 // A bitmap's pixels as top-down rows of blue, green, red bytes, without

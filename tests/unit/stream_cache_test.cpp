@@ -7,10 +7,12 @@
 
 #include "box_recorder.h"
 #include "cache/stream_cache.h"
+#include "cache/stream_cache_testing.h"
 #include "common/format.h"
 #include "plugin/state.h"
 #include "request_harness.h"
 #include "settings/settings.h"
+#include "support/ini_text.h"
 #include "support/scratch.h"
 
 namespace {
@@ -272,6 +274,116 @@ TEST_F(StreamCache, WorksOnTheWinePrefixDriveToo)
     EXPECT_EQ(L"\\\\?\\C:\\", generator.lastOut.substr(0, 7));
     expectTimesUnchanged(onC);
     RemoveTree(folder);
+}
+
+TEST_F(StreamCache, KeptThumbnailThatNoLongerDecodesIsMadeAgainOnce)
+{
+    settings();
+    std::wstring notJpeg = dir.path + L"not.jpg";
+    ASSERT_TRUE(WriteFileBytes(notJpeg, "this is no JPEG"));
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    // Another tool's stream of the same name, under a record that matches.
+    ASSERT_TRUE(WriteFileBytes(source + L":preview.jpg", "damaged"));
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_EQ(2, generator.calls);
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_EQ(2, generator.calls) << "the thumbnail made again is kept";
+    // A generator whose output never decodes gets one more run per request.
+    generator.jpeg = notJpeg;
+    ASSERT_TRUE(WriteFileBytes(source + L":preview.jpg", "damaged"));
+    EXPECT_FALSE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_FALSE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_EQ(4, generator.calls);
+    EXPECT_TRUE(RecordedBoxes().empty());
+    expectTimesUnchanged(source);
+}
+
+TEST_F(StreamCache, OnlyAFinitePositionBelowAHundredIsTakenFromRot)
+{
+    settings();
+    const double configured = gPercentPosition;
+    const struct {
+        const wchar_t* rot;
+        double position;
+    } cases[] = {
+        {L"50.00000", 50},  {L" 0", 0},         {L"99.99999", 99.99999}, {L"12.5 and more", 12.5},
+        {L"nan", configured}, {L"-inf", configured}, {L"INFINITY", configured}, {L"1e999", configured},
+        {L"0x20", configured}, {L"100", configured}, {L"-0.5", configured}, {L"abc", configured},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.rot)));
+        std::wstring clip = makeSource(dir.path, L"clip" + std::to_wstring(++n) + L".mp4");
+        WritePrivateProfileStringW(L"vistrel", L"rot", c.rot, (clip + L":cache.ini").c_str());
+        ASSERT_TRUE(RequestThumbnailSize(clip, 96, 96));
+        EXPECT_DOUBLE_EQ(c.position, generator.lastPosition);
+    }
+}
+
+TEST_F(StreamCache, TimesNotPutBackAfterTheWritabilityProbeDropTheCache)
+{
+    settings();
+    ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+    RefuseTimeRestoresForTests(true);
+    SIZE size = {};
+    bool made = RequestThumbnailSize(source, 96, 96, &size);
+    RefuseTimeRestoresForTests(false);
+    EXPECT_TRUE(made);
+    EXPECT_EQ(96, size.cx);
+    EXPECT_FALSE(generator.lastUsedCache);
+    EXPECT_TRUE(generator.lastCacheFailed);
+    EXPECT_EQ(std::wstring::npos, generator.lastOut.find(L"clip.mp4")) << "made through a temporary file";
+    EXPECT_FALSE(FileExists(cacheIni()));
+    EXPECT_TRUE(GetFileAttributesW(source.c_str()) & FILE_ATTRIBUTE_READONLY) << "attribute put back";
+    ASSERT_EQ(1u, RecordedBoxes().size());
+    EXPECT_NE(std::wstring::npos, RecordedBoxes()[0].text.find(L"Could not set back original time"));
+    SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// With the cache on, the size gate is the cache's own open of the source.
+TEST_F(StreamCache, EmptyOrLockedSourceIsRefusedBeforeAnyWork)
+{
+    settings();
+    std::wstring empty = dir.path + L"empty.mp4";
+    ASSERT_TRUE(WriteFileBytes(empty, ""));
+    EXPECT_FALSE(RequestThumbnailSize(empty, 96, 96));
+    EXPECT_FALSE(RequestThumbnailSize(dir.path + L"missing.mp4", 96, 96));
+    HANDLE locked = CreateFileW(source.c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_FALSE(RequestThumbnailSize(source, 96, 96));
+    CloseHandle(locked);
+    EXPECT_EQ(0, generator.calls);
+    EXPECT_FALSE(FileExists(cacheIni()));
+    EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// The record is read in place, not through the profile functions: what
+// they would read in any form must still be a hit.
+TEST_F(StreamCache, RecordsInEveryFormTheProfileFunctionsReadStillHit)
+{
+    const std::function<std::string(const std::wstring& text, const std::wstring& record)> forms[] = {
+        // As an editor saves it.
+        [](auto& text, auto&) { return Utf16Bytes(text); },
+        // Larger than what is read in one go.
+        [](auto& text, auto&) { return "; " + std::string(9000, '-') + "\r\n" + Utf8(text); },
+        // Other case, blanks and quotes.
+        [](auto&, auto& record) { return "[VISTREL]\r\n  :PREVIEW.JPG = \"" + Utf8(record) + "\"\r\n"; },
+    };
+    for (const auto& form : forms) {
+        TearDown();
+        SetUp();
+        generator.calls = 0;
+        settings();
+        ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+        std::wstring record = ReadProfile(cacheIni(), L":preview.jpg");
+        std::string bytes = form(IniFileText(cacheIni()), record);
+        ASSERT_TRUE(WriteFileBytes(cacheIni(), bytes));
+        ASSERT_EQ(record, ReadProfile(cacheIni(), L":preview.jpg"));
+        ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+        EXPECT_EQ(1, generator.calls) << testing::PrintToString(bytes.substr(0, 40));
+        RemoveTree(dir.path);
+        CreateDirectoryW(dir.path.c_str(), NULL);
+    }
 }
 
 TEST(CacheRecord, ParsesUpToThreeFields)

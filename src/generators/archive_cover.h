@@ -1,0 +1,31 @@
+// Covers of comic and album archives: the container is told by its first
+// bytes, the cover is chosen by name (cover_choice.h) and extracted into a
+// file of the caller's for the image generator.
+#pragma once
+#include <windows.h>
+
+enum { kArchiveUnknown = 0, kArchiveZip = 1, kArchiveRar = 2 };
+
+// kArchiveZip for "PK", kArchiveRar for "Rar", else (or unreadable) 0.
+int ProbeArchiveType(const wchar_t* path);
+
+// Extract the cover of `archive` over the existing file `destination`.
+// Return 1 when the chosen entry was written there whole; 0 when there is
+// no candidate, the archive cannot be read, or the entry could not be
+// extracted (damaged, needs a password or another volume, larger than
+// gCoverByteLimit), in which case `destination` may hold a part of it.
+int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode);
+int ExtractRarCover(const wchar_t* archive, const wchar_t* destination, int mode);
+
+// The most bytes an extracted cover may have: a small archive whose cover
+// expands to gigabytes must not fill the user's disk or hold up the host.
+extern long long gCoverByteLimit;
+const long long kCoverByteLimit = 256LL << 20;
+
+// The UnRAR library's error text of `code` on the standard output, when
+// that is a console or a file; other codes write nothing.
+void PrintRarError(int code);
+
+// Clears a read-only attribute that extraction copied onto the cover
+// file, so that it can be deleted; tells the user when it cannot.
+void clearReadOnly(const wchar_t* path);

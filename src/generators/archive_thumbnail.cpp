@@ -1,0 +1,79 @@
+// The thumbnail of a comic or album archive: its cover, extracted into a
+// temporary file and scaled by the image generator.
+#include <string.h>
+
+#include "cache/stream_cache.h"
+#include "common/messages.h"
+#include "generators/archive_cover.h"
+#include "generators/generators.h"
+#include "plugin/file_info.h"
+#include "plugin/state.h"
+
+long long gCoverByteLimit = kCoverByteLimit;
+
+int ProbeArchiveType(const wchar_t* path)
+{
+    unsigned char head[3] = {0, 0, 0};
+    DWORD got = 0;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return kArchiveUnknown;
+    BOOL read = ReadFile(file, head, sizeof head, &got, NULL);
+    CloseHandle(file);
+    if (!read) return kArchiveUnknown;
+    if (got >= 2 && head[0] == 'P' && head[1] == 'K') return kArchiveZip;
+    if (got == 3 && memcmp(head, "Rar", 3) == 0) return kArchiveRar;
+    return kArchiveUnknown;
+}
+
+void clearReadOnly(const wchar_t* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    if (!SetFileAttributesW(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))
+        ErrorBox(path, L"For some reason, could not remove read-only attribute for temporary file. Check your "
+                       L"temporary folder to remove it manualy later.");
+}
+
+struct KeptTimes {
+    FILETIME creation, access, write;
+};
+
+static bool sameTimes(const KeptTimes& a, const KeptTimes& b)
+{
+    return CompareFileTime(&a.creation, &b.creation) == 0 && CompareFileTime(&a.access, &b.access) == 0 &&
+           CompareFileTime(&a.write, &b.write) == 0;
+}
+
+// Reading the archive stamps its last-access time on volumes that keep
+// one, with or without the stream cache, and the image generator keeps the
+// times only after the archive has been read. The user's file is to look
+// untouched, so the times from before the first read go back at the end.
+static void putTimesBack(const wchar_t* archive, const KeptTimes& kept)
+{
+    KeptTimes now;
+    if (readFileTimes(archive, &now.creation, &now.access, &now.write) && sameTimes(now, kept)) return;
+    if (!writeFileTimes(archive, &kept.creation, &kept.access, &kept.write)) ErrorBox(archive, kTimeRestoreError);
+}
+
+int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
+{
+    int result = 0;
+    int type = kArchiveUnknown;
+    int extracted = 0;
+    wchar_t szCoverFile[kThumbOutChars];
+    KeptTimes kept;
+    bool timesKept = readFileTimes(source, &kept.creation, &kept.access, &kept.write) != 0;
+    szCoverFile[0] = 0;
+
+    type = ProbeArchiveType(source);
+    if (type == kArchiveUnknown) goto done;
+    if (!makeTemporaryOutput(szCoverFile)) goto done;
+    extracted = type == kArchiveZip ? ExtractZipCover(source, szCoverFile, mode)
+                                    : ExtractRarCover(source, szCoverFile, mode);
+    if (extracted == 1) result = irfanviewGetImageThumbnail(source, out, szCoverFile);
+done:
+    if (szCoverFile[0]) DeleteFileW(szCoverFile);
+    if (timesKept) putTimesBack(source, kept);
+    return result;
+}

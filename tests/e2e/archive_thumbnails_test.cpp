@@ -1,0 +1,161 @@
+// Comic and album thumbnails for real: private copies of the plug-in, with
+// the UnRAR library beside them, hand the cover to the converter stand-in.
+// The pages are solid colours, and red is always the page that the cover
+// choice must take (scripts/make-archives).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/box_watcher.h"
+#include "support/file_times.h"
+#include "support/ini_text.h"
+#include "support/media.h"
+#include "support/plugin.h"
+#include "support/rar_writer.h"
+#include "support/scratch.h"
+
+namespace {
+
+const int kCell = 256;
+const FILETIME kOldTime = MakeFileTime(2021, 5, 4, 3, 2, 1, 1234567);
+const unsigned kRed = 0xff2020, kGreen = 0x20c020, kNone = 0;
+
+std::string fixture(const wchar_t* name)
+{
+    std::string bytes;
+    EXPECT_TRUE(ReadFileBytes(ArchivePath(name), &bytes)) << Utf8(name);
+    return bytes;
+}
+
+// Blue and green pages around the red one, stored after them.
+std::string pagesRar(RarFormat format, bool solid, bool brokenTail = false)
+{
+    return StoredRar({format, solid, brokenTail,
+                      {{L"010.jpg", fixture(L"blue.jpg")}, {L"002.jpg", fixture(L"green.jpg")},
+                       {L"notes.txt", "text"}, {L"001.jpg", fixture(L"red.jpg")}}});
+}
+
+struct ArchiveThumbnails : ::testing::Test {
+    ScratchDir dir{L"archives"};
+    RunRecord converter{dir.path};
+    LoadedPlugin plugin;
+    BoxWatcher watcher;
+    size_t boxesSeen = 0;
+
+    void TearDown() override
+    {
+        UnloadPluginWithTools(&plugin);
+        EXPECT_EQ(L"", newBoxes()) << "a box nobody expected";
+    }
+    // The last line of every box since the last call, each ending in ";".
+    std::wstring newBoxes()
+    {
+        std::vector<SeenBox> boxes = watcher.boxes();
+        std::wstring texts;
+        for (; boxesSeen < boxes.size(); ++boxesSeen)
+            texts += boxes[boxesSeen].text.substr(boxes[boxesSeen].text.rfind(L'\n') + 1) + L";";
+        return texts;
+    }
+    int converterRuns()
+    {
+        std::string lines = converter.take();
+        return (int)std::count(lines.begin(), lines.end(), '\n');
+    }
+    std::wstring place(const std::wstring& name, const std::string& bytes)
+    {
+        std::wstring path = dir.path + name;
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        EXPECT_TRUE(SetTimes(path, {kOldTime, kOldTime, kOldTime}));
+        return path;
+    }
+    void expectTimesKept(const std::wstring& path)
+    {
+        FileTimes now;
+        ASSERT_TRUE(GetTimes(path, &now));
+        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.creation));
+        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.access));
+        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.write));
+    }
+};
+
+TEST_F(ArchiveThumbnails, TheCoverOfEveryKindOfArchiveOrNothingAndNoTraces)
+{
+    const struct {
+        const wchar_t* name; // the extension decides: comic (cbz, cbr) or album
+        std::string bytes;
+        unsigned colour; // of the thumbnail, kNone for no thumbnail
+        const wchar_t* boxes;
+    } rows[] = {
+        {L"comic.cbz", fixture(L"comic.cbz"), kRed, L""},
+        {L"album.zip", fixture(L"album.zip"), kRed, L""},
+        {L"album as comic.cbz", fixture(L"album.zip"), kGreen, L""},
+        {L"a zip really.cbr", fixture(L"comic.cbz"), kRed, L""},
+        {L"rar4.cbr", pagesRar(kRar4, false), kRed, L""},
+        {L"rar4 solid.cbr", pagesRar(kRar4, true), kRed, L""},
+        {L"rar5.cbr", pagesRar(kRar5, false), kRed, L""},
+        {L"rar5 solid.cbr", pagesRar(kRar5, true), kRed, L""},
+        {L"album.rar",
+         StoredRar({kRar5, true, false, {{L"01.jpg", fixture(L"green.jpg")}, {L"Scans/Cover.jpg", fixture(L"red.jpg")}}}),
+         kRed, L""},
+        {L"broken after the cover.cbr", pagesRar(kRar4, false, true), kRed, L"File header broken;"},
+        {L"\u6f2b\u753b & 100%.cbz", fixture(L"comic.cbz"), kRed, L""},
+        {L"\u6f2b\u753b & 100%.cbr", pagesRar(kRar5, true), kRed, L""},
+        {L"empty.cbz", fixture(L"empty.cbz"), kNone, L""},
+        {L"text.cbz", fixture(L"text.cbz"), kNone, L""},
+        {L"stub.zip", fixture(L"stub.zip"), kNone, L""},
+        {L"encrypted.cbz", fixture(L"encrypted.cbz"), kNone, L""},
+        {L"encrypted data.cbr", fixture(L"encrypted-data.rar"), kNone, L""},
+        {L"encrypted headers.cbr", fixture(L"encrypted-head.rar"), kNone, L""},
+        {L"test.part1.rar", fixture(L"volume1\\test.part1.rar"), kNone, L"OutProcessFileError;"},
+        {L"bomb.cbz", fixture(L"bomb.cbz"), kNone, L""},
+    };
+    for (bool cache : {false, true}) {
+        UnloadPluginWithTools(&plugin);
+        ASSERT_TRUE(LoadPluginWithTools(&plugin, {{L"ADS (bool)", cache ? L"1" : L"0"},
+                                                  {L"UserRefreshTimeout (double)", L"-1"}}));
+        for (const auto& row : rows) {
+            SCOPED_TRACE(Utf8(row.name) + (cache ? " (stream cache)" : ""));
+            std::wstring path = place(row.name, row.bytes);
+            BitmapPixels made, again;
+            ASSERT_EQ(row.colour != kNone, RequestPixels(plugin, path, kCell, kCell, &made));
+            EXPECT_EQ(row.boxes, newBoxes());
+            EXPECT_EQ(row.colour != kNone ? 1 : 0, converterRuns());
+            expectTimesKept(path);
+            if (row.colour == kNone) continue;
+            EXPECT_LT(ColourDistance(MeanColourAt(made, 0.25, 0.25, 0.5, 0.5), row.colour), 40.0);
+            if (!cache) continue;
+            ASSERT_TRUE(RequestPixels(plugin, path, kCell, kCell, &again));
+            EXPECT_EQ(0, converterRuns()) << "the converter ran on a cache hit";
+            EXPECT_TRUE(made.bgr == again.bgr);
+            expectTimesKept(path);
+        }
+    }
+}
+
+// The library is looked for beside the plug-in only, and its absence
+// costs nothing but RAR thumbnails.
+TEST_F(ArchiveThumbnails, WithoutTheUnrarLibraryOnlyRarArchivesFailAndSaySo)
+{
+    ScratchDir bare(L"no unrar");
+    ASSERT_TRUE(WriteFileBytes(bare.path + L"vistrel.ini",
+                               Utf16Bytes(L"[vistrel]\r\nffmpegPath (chars)=" + RealToolPath(L"ffmpeg.exe") +
+                                          L"\r\nffprobePath (chars)=" + RealToolPath(L"ffprobe.exe") +
+                                          L"\r\nirfanviewPath (chars)=" + ToolsFolder() +
+                                          L"bin\\IrfanView_64\\i_view64.exe\r\n")));
+    LoadedPlugin lone;
+    ASSERT_TRUE(LoadPluginCopy(bare.path, &lone));
+    EXPECT_FALSE(RequestPixels(lone, place(L"rar5.cbr", pagesRar(kRar5, false)), kCell, kCell));
+    std::vector<SeenBox> boxes = watcher.boxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].text.find(L"Error\n" + bare.path + L"UnRAR64.dll\n\n")) << Utf8(boxes[0].text);
+    boxesSeen = 1;
+    EXPECT_TRUE(RequestPixels(lone, place(L"comic.cbz", fixture(L"comic.cbz")), kCell, kCell));
+    EXPECT_TRUE(RequestPixels(lone, CopyMedia(L"clip.mp4", dir.path), kCell, kCell));
+    UnloadPlugin(&lone);
+}
+
+} // namespace
