@@ -88,13 +88,13 @@ int prepareStreamCache(const wchar_t* source)
     // query of the path, which costs no open.
     if (!findRealPath(source)) return 0;
     if (!GetFileAttributesExW(gRealPath[0] ? gRealPath : source, GetFileExInfoStandard, &facts)) {
-        if (bDebug && gRealPath[0]) ErrorBox(gRealPath, L"debug only : failed to get attributes");
+        if (bDebug && gRealPath[0]) DebugOnlyErrorBox(gRealPath, L"debug only : failed to get attributes");
         return 0;
     }
     if (facts.nFileSizeHigh == 0 && facts.nFileSizeLow == 0) return 0;
     if (!gRealPath[0]) {
         dropCache();
-        if (bDebug) ErrorBox(source, L"debug only : failed to get real path for ADS saving");
+        if (bDebug) DebugOnlyErrorBox(source, L"debug only : failed to get real path for ADS saving");
         return 1;
     }
     gSavedAttributes = facts.dwFileAttributes;
@@ -110,12 +110,12 @@ int prepareStreamCache(const wchar_t* source)
     FormatWide(cached, L"%ls%ls", gRealPath, kCacheRecordStream);
     if (wcslen(cached) > 268) {
         dropCache();
-        if (bDebug) ErrorBox(cached, L"lstrlenW(gFileThumbsCachedADS) >= _MAX_PATH+9");
+        if (bDebug) DebugOnlyErrorBox(cached, L"lstrlenW(gFileThumbsCachedADS) >= _MAX_PATH+9");
         return 1;
     }
     if (wcslen(out) > 291) {
         dropCache();
-        if (bDebug) ErrorBox(out, L"lstrlenW(szFileThumbsOUT) >= _MAX_PATH+32");
+        if (bDebug) DebugOnlyErrorBox(out, L"lstrlenW(szFileThumbsOUT) >= _MAX_PATH+32");
         return 1;
     }
     CopyWide(gFileThumbsCachedADS, kCachedAdsChars, cached);

@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "common/format.h"
+#include "common/hash.h"
 
 // OK only, no icon; topmost because the host's window may cover a box that
 // has no owner, and an unseen modal box would look like a hung host.
@@ -17,13 +18,45 @@ static int PresentMessageBox(const wchar_t* text, const wchar_t* caption, UINT s
 
 MessagePresenter gMessagePresenter = PresentMessageBox;
 
-static void present(const wchar_t* text, const wchar_t* caption)
+// Boxes shown since the last ForgetShownBoxes, kept as hashes of caption and
+// text: a box text is up to 2048 characters, a hash is 8 bytes. When more
+// distinct boxes come than there are slots, the oldest is forgotten; such
+// a flood is no longer one failure repeated.
+enum { kShownBoxSlots = 64 };
+static unsigned long long gShownBoxes[kShownBoxSlots];
+static int gShownBoxCount;
+static int gShownBoxNext;
+
+// True when the box is new, and remembers it.
+static bool rememberBox(const wchar_t* text, const wchar_t* caption)
 {
+    unsigned long long hash = HashText(HashText(kHashStart, caption ? caption : L""), text);
+    for (int i = 0; i < gShownBoxCount; ++i) {
+        if (gShownBoxes[i] == hash) return false;
+    }
+    gShownBoxes[gShownBoxNext] = hash;
+    gShownBoxNext = (gShownBoxNext + 1) % kShownBoxSlots;
+    if (gShownBoxCount < kShownBoxSlots) ++gShownBoxCount;
+    return true;
+}
+
+void ForgetShownBoxes()
+{
+    gShownBoxCount = 0;
+    gShownBoxNext = 0;
+}
+
+// Remembered before it is shown: the box's message loop lets the host call
+// in again, and a call that meets the same failure must not stack a second
+// box on the first.
+static void present(const wchar_t* text, const wchar_t* caption, bool everyTime)
+{
+    if (!everyTime && !rememberBox(text, caption)) return;
     MessagePresenter presenter = gMessagePresenter ? gMessagePresenter : PresentMessageBox;
     presenter(text, caption, kBoxStyle);
 }
 
-void ErrorBox(const wchar_t* subject, const wchar_t* message)
+static void showErrorBox(const wchar_t* subject, const wchar_t* message, bool everyTime)
 {
     wchar_t text[kErrorBoxChars];
     text[0] = 0;
@@ -32,10 +65,10 @@ void ErrorBox(const wchar_t* subject, const wchar_t* message)
     AppendWide(text, kErrorBoxChars, L"\n\n");
     AppendWide(text, kErrorBoxChars, message ? message : L"");
     // No caption of our own: the platform's default one ("Error").
-    present(text, NULL);
+    present(text, NULL, everyTime);
 }
 
-void DebugBoxChars(const char* text)
+static void showDebugBoxChars(const char* text, bool everyTime)
 {
     char formatted[kDebugBoxBytes];
     FormatChars(formatted, "%s", text ? text : "");
@@ -47,10 +80,30 @@ void DebugBoxChars(const char* text)
     // Shown as the system's ANSI text would be, through the one presenter.
     wchar_t wide[kDebugBoxBytes];
     if (MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, kDebugBoxBytes) <= 0) wide[0] = 0;
-    present(wide, L"debug");
+    present(wide, L"debug", everyTime);
 }
 
-void DebugBoxWchars(const wchar_t* text)
+void ErrorBox(const wchar_t* subject, const wchar_t* message)
+{
+    showErrorBox(subject, message, false);
+}
+
+void DebugOnlyErrorBox(const wchar_t* subject, const wchar_t* message)
+{
+    showErrorBox(subject, message, true);
+}
+
+void DebugBoxChars(const char* text)
+{
+    showDebugBoxChars(text, false);
+}
+
+void DebugOnlyBoxChars(const char* text)
+{
+    showDebugBoxChars(text, true);
+}
+
+static void showDebugBoxWchars(const wchar_t* text, bool everyTime)
 {
     wchar_t formatted[kDebugBoxWchars];
     FormatWideMid(formatted, L"%ls", text ? text : L"");
@@ -59,10 +112,10 @@ void DebugBoxWchars(const wchar_t* text)
     AppendWide(box, kDebugBoxWchars, L"DEBUG WCHAR*: '");
     AppendWide(box, kDebugBoxWchars, formatted);
     AppendWide(box, kDebugBoxWchars, L"'");
-    present(box, L"debug");
+    present(box, L"debug", everyTime);
 }
 
-void DebugBoxInt(int value)
+static void showDebugBoxInt(int value, bool everyTime)
 {
     wchar_t number[kDebugBoxWchars];
     FormatWideMid(number, L"%d", value);
@@ -71,5 +124,25 @@ void DebugBoxInt(int value)
     AppendWide(box, kDebugBoxWchars, L"DEBUG int: '");
     AppendWide(box, kDebugBoxWchars, number);
     AppendWide(box, kDebugBoxWchars, L"'");
-    present(box, L"debug");
+    present(box, L"debug", everyTime);
+}
+
+void DebugBoxWchars(const wchar_t* text)
+{
+    showDebugBoxWchars(text, false);
+}
+
+void DebugOnlyBoxWchars(const wchar_t* text)
+{
+    showDebugBoxWchars(text, true);
+}
+
+void DebugBoxInt(int value)
+{
+    showDebugBoxInt(value, false);
+}
+
+void DebugOnlyBoxInt(int value)
+{
+    showDebugBoxInt(value, true);
 }

@@ -10,7 +10,22 @@ extern MessagePresenter gMessagePresenter;
 // Capacities (terminator included) of the box texts.
 enum { kErrorBoxChars = 2048, kDebugBoxBytes = 2048, kDebugBoxWchars = 2048 };
 
+// An identical box (same caption and text) is shown once, until
+// ForgetShownBoxes: a failure met by every request of a folder of files
+// must not become a box per file.
 void ErrorBox(const wchar_t* subject, const wchar_t* message);
 void DebugBoxChars(const char* text);
 void DebugBoxWchars(const wchar_t* text);
 void DebugBoxInt(int value);
+
+// The same boxes for reports that the caller shows only while
+// "Debug (bool)" is on: whoever turned that on wants every occurrence, so
+// these are shown every time.
+void DebugOnlyErrorBox(const wchar_t* subject, const wchar_t* message);
+void DebugOnlyBoxChars(const char* text);
+void DebugOnlyBoxWchars(const wchar_t* text);
+void DebugOnlyBoxInt(int value);
+
+// Lets every box be shown once more. The settings loader calls it when the
+// settings in force change and when they become usable after a failure.
+void ForgetShownBoxes();

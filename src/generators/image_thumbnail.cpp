@@ -87,7 +87,7 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
     if (wcslen(fileOutput) > kMaxConverterOutput) {
         if (!MakeUniqueTempName(szOutLimit, L"vsl", L"jpg")) return 0;
         ErrorBox(fileOutput, L"OutLimit > 250");
-        if (bDebug) DebugBoxInt((int)wcslen(fileOutput));
+        if (bDebug) DebugOnlyBoxInt((int)wcslen(fileOutput));
     }
     if (gUseADS) {
         if (!captureSourceTimes(source)) return 0;
@@ -118,9 +118,9 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
     }
 
     if (szOutLimit[0]) {
-        if (bDebug) DebugBoxWchars(szArguments);
+        if (bDebug) DebugOnlyBoxWchars(szArguments);
         if (!CopyFileW(szOutLimit, fileOutput, FALSE)) {
-            if (bDebug) ErrorBox(fileOutput, L"debug only: Could not copy OutLimitFileOutput into FileOutput");
+            if (bDebug) DebugOnlyErrorBox(fileOutput, L"debug only: Could not copy OutLimitFileOutput into FileOutput");
             goto done;
         }
     }

@@ -118,7 +118,7 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
             DeleteFileW(szMergedFile);
             szFadeOutFile[0] = 0;
             szMergedFile[0] = 0;
-            if (bDebug) DebugBoxChars(failure);
+            if (bDebug) DebugOnlyBoxChars(failure);
         }
         panesMade = !failure;
     }

@@ -116,7 +116,7 @@ HWND ListerLoad(HWND listerWindow, const wchar_t* path)
     if (length < 3 || length > 259) return NULL;
 
     if (!IniFileOp()) {
-        if (bDebug) DebugBoxChars("IniFileOp failed");
+        if (bDebug) DebugOnlyBoxChars("IniFileOp failed");
         return NULL;
     }
     if (path[length - 1] == L'\\') return bListerDirectorySupport ? makeDirectoryPlaceholder(listerWindow) : NULL;
@@ -131,6 +131,10 @@ HWND ListerLoad(HWND listerWindow, const wchar_t* path)
     // The player is the one program every Lister view needs; its absence
     // is reported even for an image.
     if (!RequireTool(szFfplayPath)) return NULL;
+    // A box above lets the host go on: the Lister may have closed meanwhile,
+    // and a player started for it now would run with no window to live in
+    // and no one to close it.
+    if (!IsWindow(listerWindow)) return NULL;
 
     if (kind == kMediaImage) return embedImageViewer(listerWindow, path);
     return embedPlayer(listerWindow, path, kind);

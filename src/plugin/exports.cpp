@@ -1,4 +1,4 @@
-// The six functions the host calls, on its own thread, one at a time.
+// The six functions the host calls, on its own thread.
 #include <windows.h>
 
 #include <string.h>
@@ -7,6 +7,17 @@
 #include "plugin/host_interface.h"
 #include "plugin/pipeline.h"
 
+// The host never calls from two threads, but it can call again on its own
+// thread before a call has returned, since a message box runs a message
+// loop that delivers the host's messages.
+// A thumbnail request and a Lister open use the module-wide request state,
+// the settings being loaded and the found window; one that arrives while
+// either runs gets null at once, as for a file that is not handled.
+// ListCloseWindow is always served:
+// it touches none of that state, and refusing it would leave the embedded
+// program running with no one left to close it.
+static bool gCallInProgress;
+
 extern "C" {
 
 HBITMAP __stdcall ListGetPreviewBitmapW(WCHAR* FileToLoad, int width, int height, char* contentbuf,
@@ -14,7 +25,11 @@ HBITMAP __stdcall ListGetPreviewBitmapW(WCHAR* FileToLoad, int width, int height
 {
     (void)contentbuf;
     (void)contentbuflen;
-    return ThumbnailRequest(FileToLoad, width, height);
+    if (gCallInProgress) return NULL;
+    gCallInProgress = true;
+    HBITMAP bitmap = ThumbnailRequest(FileToLoad, width, height);
+    gCallInProgress = false;
+    return bitmap;
 }
 
 void __stdcall ListGetDetectString(char* DetectString, int maxlen)
@@ -35,7 +50,11 @@ void __stdcall ListSetDefaultParams(ListDefaultParamStruct* dps)
 HWND __stdcall ListLoadW(HWND ParentWin, WCHAR* FileToLoad, int ShowFlags)
 {
     (void)ShowFlags;
-    return ListerLoad(ParentWin, FileToLoad);
+    if (gCallInProgress) return NULL;
+    gCallInProgress = true;
+    HWND window = ListerLoad(ParentWin, FileToLoad);
+    gCallInProgress = false;
+    return window;
 }
 
 // The host prefers the wide entry; the narrow one is never served.

@@ -68,7 +68,7 @@ HBITMAP ThumbnailRequest(const wchar_t* path, int width, int height)
     if (!gFileExtension[0]) return NULL;
 
     if (!IniFileOp()) {
-        if (bDebug) DebugBoxChars("IniFileOp failed");
+        if (bDebug) DebugOnlyBoxChars("IniFileOp failed");
         return NULL;
     }
 

@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "common/format.h"
+#include "common/hash.h"
 #include "common/messages.h"
 #include "plugin/state.h"
 #include "settings/extensions.h"
@@ -21,6 +22,7 @@ static const double kCurrentSettingsVersion = 20210405;
 static const wchar_t kMissingFileSubject[] = L"Error: could not find the ini file";
 static const wchar_t kNoPathSubject[] = L"Error: could not get the ini file path";
 static const wchar_t kCannotWork[] = L"This plugin cannot and will not work without it.";
+static const wchar_t kTooLongMessage[] = L"The value is longer than %d characters and is not used.";
 
 static wchar_t gSettingsFilePath[MAX_PATH];
 static wchar_t gPluginDirectory[MAX_PATH];
@@ -28,6 +30,12 @@ static wchar_t gPluginDirectory[MAX_PATH];
 // and one box is enough.
 static bool gSettingsPathLatched;
 static FILETIME gSettingsFileTimes[3];
+// The last call could not use the settings: the next one that can lets its
+// boxes be shown again, so a failure that comes back after a fix is told.
+static bool gSettingsFailing;
+// Whether anything was loaded yet, and a hash of what was.
+static bool gSettingsLoaded;
+static unsigned long long gLoadedValues;
 static const wchar_t* gTestModuleName;
 
 void ResetSettingsForTests()
@@ -36,6 +44,8 @@ void ResetSettingsForTests()
     gPluginDirectory[0] = 0;
     gSettingsPathLatched = false;
     memset(gSettingsFileTimes, 0, sizeof gSettingsFileTimes);
+    gSettingsFailing = false;
+    gSettingsLoaded = false;
     gTestModuleName = NULL;
 }
 
@@ -93,13 +103,13 @@ static bool sameFileTimes(const FILETIME times[3])
     return true;
 }
 
-static void readSettingKey(const SettingKey* key, bool forceListDefaults)
+// Returns 0 when a text value was refused as too long for its variable.
+static int readSettingKey(const SettingKey* key, bool forceListDefaults)
 {
     bool force = key->isList && forceListDefaults;
     switch (key->type) {
     case kSettingText:
-        IniReadChars(gSettingsFilePath, key->name, key->defaultValue, key->text, key->capacity, force);
-        break;
+        return IniReadChars(gSettingsFilePath, key->name, key->defaultValue, key->text, key->capacity, force);
     case kSettingToolPath: {
         // Absolute, so that the tools are found whatever the host's current
         // folder; too long a folder leaves a default that is refused.
@@ -107,8 +117,7 @@ static void readSettingKey(const SettingKey* key, bool forceListDefaults)
         defaultPath[0] = 0;
         AppendWide(defaultPath, kSettingsChars, gPluginDirectory);
         AppendWide(defaultPath, kSettingsChars, key->defaultValue);
-        IniReadChars(gSettingsFilePath, key->name, defaultPath, key->text, key->capacity, force);
-        break;
+        return IniReadChars(gSettingsFilePath, key->name, defaultPath, key->text, key->capacity, force);
     }
     case kSettingBool:
         *key->flag = IniReadBool(gSettingsFilePath, key->name, key->defaultValue, force);
@@ -120,21 +129,38 @@ static void readSettingKey(const SettingKey* key, bool forceListDefaults)
         *key->real = IniReadDouble(gSettingsFilePath, key->name, key->defaultValue, force);
         break;
     }
+    return 1;
+}
+
+static unsigned long long hashSettingValue(unsigned long long hash, const SettingKey& key)
+{
+    switch (key.type) {
+    case kSettingText:
+    case kSettingToolPath: return HashText(hash, key.text);
+    case kSettingBool: return HashBytes(hash, key.flag, sizeof *key.flag);
+    case kSettingInt: return HashBytes(hash, key.number, sizeof *key.number);
+    case kSettingDouble: return HashBytes(hash, key.real, sizeof *key.real);
+    }
+    return hash;
+}
+
+// Boxes come back when the settings in force change, not on every load:
+// the load that follows the plug-in's own writes of missing keys, or a
+// touch of the file without an edit, brings nothing new to report.
+static void forgetShownBoxesIfValuesChanged()
+{
+    unsigned long long values = kHashStart;
+    for (const SettingKey& key : gSettingKeys) values = hashSettingValue(values, key);
+    if (gSettingsLoaded && values == gLoadedValues) return;
+    gSettingsLoaded = true;
+    gLoadedValues = values;
+    ForgetShownBoxes();
 }
 
 static void loadSettingKeys(bool forceListDefaults)
 {
-    for (const SettingKey& key : gSettingKeys) {
-        readSettingKey(&key, forceListDefaults);
-        // Forcing a refresh rewrites every thumbnail kept in a stream; left
-        // on by mistake it would cost a tool run on every request. The
-        // reminder comes once the stream-cache keys are read.
-        if (key.flag == &bADSIgnoreADSWarning && bADS && bADSForceRefreshini) {
-            DebugBoxWchars(L"Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be "
-                           L"used temporary for debugging purpose only. You should disable it once you are done "
-                           L"refreshing.");
-        }
-    }
+    bool refused[kSettingKeyCount] = {};
+    for (int i = 0; i < kSettingKeyCount; ++i) refused[i] = !readSettingKey(&gSettingKeys[i], forceListDefaults);
 
     ParseExtensionList(szVideosExtensionList, &gVideoExtensions);
     ParseExtensionList(szAudiosExtensionList, &gAudioExtensions);
@@ -142,6 +168,25 @@ static void loadSettingKeys(bool forceListDefaults)
     ParseExtensionList(szComicsExtensionList, &gComicExtensions);
     ParseExtensionList(szAlbumsExtensionList, &gAlbumExtensions);
     ParseExtensionList(szListerExclusionList, &gListerExcludedExtensions);
+
+    // Boxes wait until every value is in place: a box lets the host call
+    // in again, and what it may still reach reads these values.
+    forgetShownBoxesIfValuesChanged();
+    for (int i = 0; i < kSettingKeyCount; ++i) {
+        if (!refused[i]) continue;
+        // The tool that the value names is then reported missing with an
+        // empty path: this box says which key to shorten.
+        wchar_t message[kFormatWideChars];
+        FormatWide(message, kTooLongMessage, (int)gSettingKeys[i].capacity - 1);
+        ErrorBox(gSettingKeys[i].name, message);
+    }
+    // Forcing a refresh rewrites every thumbnail kept in a stream; left on
+    // by mistake it would cost a tool run on every request.
+    if (bADS && bADSForceRefreshini) {
+        DebugBoxWchars(L"Remainder: bADSForceRefreshini is set to 1 on the ini file. This variable should be "
+                       L"used temporary for debugging purpose only. You should disable it once you are done "
+                       L"refreshing.");
+    }
 }
 
 static void storeCurrentVersion()
@@ -153,11 +198,31 @@ static void storeCurrentVersion()
     if (wcscmp(stored, current) != 0) IniWrite(gSettingsFilePath, kSettingsVersionKey, current);
 }
 
-// Reloading only when one of the file's times moved keeps an unchanged
-// file down to a key read and two opens per request.
+static int settingsFailed()
+{
+    gSettingsFailing = true;
+    return 0;
+}
+
+static int settingsUsable(int result)
+{
+    if (gSettingsFailing) {
+        gSettingsFailing = false;
+        ForgetShownBoxes();
+    }
+    return result;
+}
+
+// Every request comes through here first. An unchanged file costs one
+// attribute query; the version key, the existence check and the full load
+// wait until one of the file's times has moved.
 int IniFileOp()
 {
     if (gSettingsPathLatched) return 0;
+    FILETIME times[3];
+    if (gSettingsFilePath[0] && GetSettingsFileTimes(gSettingsFilePath, times) && sameFileTimes(times))
+        return settingsUsable(1);
+
     if (!gSettingsFilePath[0]) formSettingsFilePath();
     if (!gSettingsFilePath[0]) {
         gSettingsPathLatched = true;
@@ -171,18 +236,17 @@ int IniFileOp()
         // Formed again next time: the folder may become usable.
         gSettingsFilePath[0] = 0;
         gPluginDirectory[0] = 0;
-        return 0;
+        return settingsFailed();
     }
 
-    FILETIME times[3];
     if (!GetSettingsFileTimes(gSettingsFilePath, times)) {
         ErrorBox(L"", L"\nError: Failed getting filetime from ini file\n");
-        return 0;
+        return settingsFailed();
     }
-    if (sameFileTimes(times)) return 1;
+    if (sameFileTimes(times)) return settingsUsable(1);
     memcpy(gSettingsFileTimes, times, sizeof gSettingsFileTimes);
 
     loadSettingKeys(version < kListUpgradeVersion);
     storeCurrentVersion();
-    return 2;
+    return settingsUsable(2);
 }

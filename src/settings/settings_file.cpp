@@ -54,14 +54,16 @@ done:
     return made;
 }
 
+// An attribute query opens nothing: an editor or a sync tool that holds the
+// file open, with whatever sharing, cannot make the times unreadable, and
+// it is the cheapest look at the file that a request can take.
 int GetSettingsFileTimes(const wchar_t* iniPath, FILETIME times[3])
 {
-    int ok = 0;
-    HANDLE file = CreateFileW(iniPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE) goto done;
-    ok = GetFileTime(file, &times[0], &times[1], &times[2]) ? 1 : 0;
-done:
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return ok;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(iniPath, GetFileExInfoStandard, &data)) return 0;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    times[0] = data.ftCreationTime;
+    times[1] = data.ftLastAccessTime;
+    times[2] = data.ftLastWriteTime;
+    return 1;
 }

@@ -12,5 +12,6 @@ int FormSettingsPath(const wchar_t* moduleFileName, wchar_t* iniPath, wchar_t* p
 // it does not exist yet. Returns 1 when it made the file.
 int CreateUnicodeSettingsFile(const wchar_t* iniPath);
 
-// Creation, last-access and last-write times. Returns 0 when unreadable.
+// Creation, last-access and last-write times. Returns 0 when unreadable or
+// when the path names a folder.
 int GetSettingsFileTimes(const wchar_t* iniPath, FILETIME times[3]);

@@ -8,6 +8,7 @@
 
 #include "common/format.h"
 #include "settings/settings.h"
+#include "settings/settings_encoding.h"
 
 // Section that holds every key.
 static const wchar_t kSettingsSection[] = L"vistrel";
@@ -23,7 +24,7 @@ void IniReadRaw(const wchar_t* iniPath, const wchar_t* key, wchar_t* buffer)
 
 void IniWrite(const wchar_t* iniPath, const wchar_t* key, const wchar_t* value)
 {
-    WritePrivateProfileStringW(kSettingsSection, key, value, iniPath);
+    if (SettingsFileCanHold(iniPath, value)) WritePrivateProfileStringW(kSettingsSection, key, value, iniPath);
 }
 
 // The default stands in when forced or when the file holds nothing; it is
@@ -43,17 +44,17 @@ static void takeDefaultIfDue(const wchar_t* iniPath, const wchar_t* key, const w
 
 // Whole or nothing: a cut tool path could start another program than the
 // one the user named, and a cut filter would be silently different.
-void IniReadChars(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue,
-                  wchar_t* target, size_t capacity, bool forceDefault)
+int IniReadChars(const wchar_t* iniPath, const wchar_t* key, const wchar_t* defaultValue,
+                 wchar_t* target, size_t capacity, bool forceDefault)
 {
     wchar_t text[kSettingsChars];
     IniReadRaw(iniPath, key, text);
     if (!forceDefault && wcscmp(text, L"NULL") == 0) {
         target[0] = 0;
-        return;
+        return 1;
     }
     takeDefaultIfDue(iniPath, key, defaultValue, forceDefault, text);
-    CopyWide(target, capacity, text);
+    return CopyWide(target, capacity, text);
 }
 
 // Text that decides a switch or a number.

@@ -278,3 +278,38 @@ TEST_F(SettingsLifecycle, PluginInAFolderBeyondTheAnsiCodePage)
         EXPECT_TRUE(watcher.boxes().empty()) << label;
     }
 }
+
+TEST_F(SettingsLifecycle, EachFailureIsToldOnceNotOncePerFile)
+{
+    const std::wstring toolMissing = L"File not found at specified location from ini";
+    const std::wstring tooLong = L"C:\\" + std::wstring(300, L'p') + L".exe";
+    struct Case {
+        const char* label;
+        std::wstring ffprobePath; // "": a folder stands where the settings file belongs
+        std::vector<std::wstring> boxes;
+    } const cases[] = {
+        {"tools missing", L"C:\\nowhere\\ffprobe.exe", {toolMissing}},
+        {"settings file cannot be made", L"", {L"Error: could not find the ini file"}},
+        {"tool path too long", tooLong, {L"ffprobePath (chars)\n\nThe value is longer than 259 characters", toolMissing}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        install(L"storm");
+        if (c.ffprobePath.empty()) {
+            ASSERT_TRUE(CreateDirectoryW(ini.c_str(), NULL));
+        } else {
+            ASSERT_TRUE(WritePrivateProfileStringW(L"vistrel", L"ffprobePath (chars)", c.ffprobePath.c_str(), ini.c_str()));
+        }
+        size_t before = watcher.boxes().size();
+        for (int i = 0; i < 6; ++i) {
+            std::wstring video = dir->path + L"video" + std::to_wstring(i) + L".mp4";
+            ASSERT_TRUE(WriteFileBytes(video, std::string(1000, 'v')));
+            EXPECT_EQ(nullptr, RequestThumbnail(plugin, video, 96, 96));
+        }
+        std::vector<SeenBox> seen = watcher.boxes();
+        ASSERT_EQ(seen.size() - before, c.boxes.size());
+        for (size_t i = 0; i < c.boxes.size(); ++i) {
+            EXPECT_NE(seen[before + i].text.find(c.boxes[i]), std::wstring::npos) << Utf8(seen[before + i].text);
+        }
+    }
+}

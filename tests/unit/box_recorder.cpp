@@ -22,12 +22,17 @@ static int recordBox(const wchar_t* text, const wchar_t* caption, UINT style)
 }
 
 namespace {
-// Installed before any test runs; each test starts with an empty record.
+// Installed before any test runs; each test starts with an empty record,
+// and with no box counted as shown.
 class RecorderEnvironment : public ::testing::Environment {
     void SetUp() override { gMessagePresenter = recordBox; }
 };
 class RecorderReset : public ::testing::EmptyTestEventListener {
-    void OnTestStart(const ::testing::TestInfo&) override { ClearRecordedBoxes(); }
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        ClearRecordedBoxes();
+        ForgetShownBoxes();
+    }
 };
 const bool gRegistered = [] {
     ::testing::AddGlobalTestEnvironment(new RecorderEnvironment);

@@ -113,6 +113,24 @@ TEST(Boxes, TextsAndCaptions)
     }
 }
 
+TEST(Boxes, AnIdenticalBoxIsShownOnceUntilForgottenUnlessDebugOnly)
+{
+    for (int i = 0; i < 2; ++i) {
+        ErrorBox(L"C:\\a.mp4", L"File not found");
+        DebugBoxChars("Warning");
+        DebugOnlyErrorBox(L"C:\\a.mp4", L"debug only : failed");
+        DebugOnlyBoxChars("IniFileOp failed");
+        DebugOnlyBoxWchars(L"-i x");
+        DebugOnlyBoxInt(251);
+    }
+    EXPECT_EQ(10u, RecordedBoxes().size());
+    ErrorBox(L"C:\\b.mp4", L"File not found");
+    DebugBoxWchars(L"Error\nC:\\a.mp4\n\nFile not found"); // the same text under another caption
+    ForgetShownBoxes();
+    ErrorBox(L"C:\\a.mp4", L"File not found");
+    EXPECT_EQ(13u, RecordedBoxes().size());
+}
+
 TEST(Boxes, OverlongTextsAreCutInsideTheirBuffers)
 {
     std::wstring huge(10000, L'z');

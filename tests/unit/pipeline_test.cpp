@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "box_recorder.h"
+#include "common/messages.h"
+#include "plugin/host_interface.h"
 #include "plugin/state.h"
 #include "request_harness.h"
 #include "settings/settings.h"
 #include "settings/settings_testing.h"
 #include "support/scratch.h"
+
+extern "C" HWND __stdcall ListLoadW(HWND ParentWin, WCHAR* FileToLoad, int ShowFlags);
+extern "C" void __stdcall ListCloseWindow(HWND ListWin);
 
 namespace {
 
@@ -110,6 +115,69 @@ TEST_F(Pipeline, FailedGeneratorAndUndecodableOutputLeaveNoTemporaryFile)
     generator.jpeg = dir.path + L"missing.jpg";
     EXPECT_FALSE(RequestThumbnailSize(clip, 96, 96));
     EXPECT_EQ(2, generator.calls);
+}
+
+// What the host may do while a box of an earlier call is up: a box's
+// message loop delivers its messages, and so its calls, on the same thread.
+struct HostInsideBox {
+    std::wstring clip, folder;
+    HWND lister, earlierView;
+    int boxes = 0;
+    bool thumbnail = true;
+    HWND view = NULL;
+};
+HostInsideBox* gHost = nullptr;
+
+int hostCallsFromTheBox(const wchar_t*, const wchar_t*, UINT)
+{
+    HostInsideBox& h = *gHost;
+    if (h.boxes++ == 0) {
+        h.thumbnail = RequestThumbnailSize(h.clip, 96, 96);
+        h.view = ListLoadW(h.lister, &h.folder[0], 0);
+        ListCloseWindow(h.earlierView);
+        DestroyWindow(h.lister); // the user closes the Lister meanwhile
+    }
+    return IDOK;
+}
+
+TEST_F(Pipeline, CallsFromInsideABoxAreRefusedButClosingIsServed)
+{
+    std::wstring clip = dir.path + L"clip.mp4";
+    std::wstring started = dir.path + L"started.txt";
+    ASSERT_TRUE(WriteFileBytes(clip, "x"));
+    ChangeSetting(dir.path, L"ffplayPath (chars)", ExeDirectory() + L"record_tool.exe");
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", started.c_str());
+    auto window = [](const wchar_t* title) { return CreateWindowW(L"STATIC", title, 0, 0, 0, 9, 9, 0, 0, 0, 0); };
+    for (bool outerIsLister : {false, true}) {
+        SCOPED_TRACE(outerIsLister ? "inside a Lister open" : "inside a thumbnail request");
+        HostInsideBox h{clip, dir.path, window(L"lister"), window(L"earlier view")};
+        // A value too long for its key: the next load shows a box.
+        ChangeSetting(dir.path, outerIsLister ? L"FontColor (chars)" : L"ffmpegVideoDrawTextAdditional (chars)",
+                      std::wstring(300, L'c'));
+        gHost = &h;
+        MessagePresenter recorder = gMessagePresenter;
+        gMessagePresenter = hostCallsFromTheBox;
+        if (outerIsLister)
+            EXPECT_EQ(nullptr, ListLoadW(h.lister, &clip[0], 0)) << "a player for a Lister that closed";
+        else
+            EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "the request goes on after its box";
+        gMessagePresenter = recorder;
+
+        EXPECT_GE(h.boxes, 1);
+        EXPECT_FALSE(h.thumbnail);
+        EXPECT_EQ(nullptr, h.view);
+        MSG message;
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        EXPECT_FALSE(IsWindow(h.earlierView)) << "the earlier view was not told to close";
+        EXPECT_TRUE(RequestThumbnailSize(clip, 96, 96)) << "not served again once the call returned";
+    }
+    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
+    EXPECT_FALSE(FileExists(started));
+    // What the refused open gives outside a box.
+    HWND lister = window(L"lister");
+    std::wstring folder = dir.path;
+    EXPECT_NE(nullptr, ListLoadW(lister, &folder[0], 0));
+    DestroyWindow(lister);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "box_recorder.h"
+#include "common/messages.h"
 #include "support/scratch.h"
 #include "tools/runner.h"
 #include "tools/runner_testing.h"
@@ -142,6 +143,7 @@ TEST_F(RunnerRun, RunsUpTo4094CharactersAndRefusesLongerWithAWarning)
     };
     for (const Case& c : cases) {
         ClearRecordedBoxes();
+        ForgetShownBoxes(); // the longest rows are cut to the same box
         DeleteFileW(recordFile.c_str());
         std::wstring arguments = std::wstring(L"-pad ") + c.extra;
         arguments += std::wstring(c.length - bare - wcslen(c.extra), L'a');
