@@ -1,8 +1,10 @@
 // Soak run: N thumbnail requests (default 1000) through the real plug-in
 // and the real tools, over a seeded corpus of good and damaged inputs:
-// samples under adversarial names, truncated and bit-flipped copies,
+// videos, audio, pictures (through the converter stand-in) and comic and
+// album archives (RAR ones through the UnRAR library beside the plug-in
+// copy), under adversarial names; truncated and bit-flipped copies,
 // damaged JPEGs planted as cached thumbnails, junk probe output through a
-// wrapper tool, a batch-file tool, and settings changed at random between
+// wrapper tool, batch-file tools, and settings changed at random between
 // requests. After every request it checks that
 //   - the request ended within its time bound (a watchdog ends the run
 //     when one never ends; a crash ends it with the request named);
@@ -14,7 +16,7 @@
 // by the test support's watcher and counted.
 //
 // Usage: vistrel_soak.exe [requests] [seed]. Folders as in the end-to-end
-// tests (VSL_MEDIA, VSL_TOOLS). Prints its figures; exit code 0 when every
+// tests (VSL_MEDIA, VSL_ARCHIVES, VSL_TOOLS). Prints its figures; exit code 0 when every
 // check held, 1 when one failed, 2 when the run could not start.
 #include <windows.h>
 
@@ -47,8 +49,13 @@ struct PoolFile {
     const CorpusRow* row;
 };
 
+struct RowFigures {
+    int requests = 0, bitmaps = 0;
+};
+
 struct Figures {
     int requests = 0, bitmaps = 0, nulls = 0, boxes = 0, settingChanges = 0;
+    std::map<std::string, RowFigures> rows; // by corpus row
     int faults = 0;
     std::vector<double> ms;
     std::map<std::string, int> planted; // "kind: bitmap|null, tools ran|from cache"
@@ -61,6 +68,7 @@ struct Soak {
     SoakRandom random;
     LoadedPlugin plugin;
     ToolLog* log = nullptr;
+    RunRecord* converterRuns = nullptr; // and those of the junk probe
     std::wstring tempFolder;
     std::vector<PoolFile> pool;
     std::vector<SettingChoice> choices;
@@ -156,10 +164,13 @@ void emptyTempFolder(Soak& soak, const std::wstring& file, int width)
 }
 
 // One request with every check; true when a bitmap came back.
-bool checkedRequest(Soak& soak, const std::wstring& file, int width, int height)
+bool checkedRequest(Soak& soak, const PoolFile& pooled, int width, int height)
 {
+    const std::wstring& file = pooled.path;
     Figures& f = soak.figures;
     f.requests++;
+    RowFigures& row = f.rows[pooled.row->name];
+    row.requests++;
     FileTimes before = {}, after = {};
     GetTimes(file, &before);
     DWORD attributes = GetFileAttributesW(file.c_str());
@@ -181,6 +192,7 @@ bool checkedRequest(Soak& soak, const std::wstring& file, int width, int height)
             fault(soak, file, width, "not a valid bitmap of the cell");
         DeleteObject(bitmap);
         f.bitmaps++;
+        row.bitmaps++;
     } else {
         f.nulls++;
     }
@@ -242,9 +254,9 @@ void plantAndAsk(Soak& soak)
     if (currentValue(soak, L"ADS (bool)") != L"1" || currentValue(soak, L"ADS force refresh (bool)") != L"0") return;
     const PoolFile& file = randomFile(soak, true);
     int cell = 8 + (int)soak.random.below(300);
-    checkedRequest(soak, file.path, cell, cell);
+    checkedRequest(soak, file, cell, cell);
     // Another file in between, so that the next one is no quick repeat.
-    checkedRequest(soak, randomFile(soak, false).path, randomCell(soak), randomCell(soak));
+    checkedRequest(soak, randomFile(soak, false), randomCell(soak), randomCell(soak));
 
     wchar_t name[64];
     if (currentValue(soak, L"ADS Multiple Thumbnail Sizes (bool)") == L"1")
@@ -265,8 +277,9 @@ void plantAndAsk(Soak& soak)
     if (!written) return;
 
     soak.log->clear();
-    bool made = checkedRequest(soak, file.path, cell, cell);
-    bool toolsRan = !soak.log->lines().empty();
+    soak.converterRuns->take();
+    bool made = checkedRequest(soak, file, cell, cell);
+    bool toolsRan = !soak.log->lines().empty() || !soak.converterRuns->take().empty();
     soak.figures.longestPlanted = std::max(soak.figures.longestPlanted, soak.figures.ms.back());
     // A cached thumbnail that does not decode is taken for a miss and made
     // again; a null without a tool run means no tool could run.
@@ -283,7 +296,7 @@ bool makePool(Soak& soak, const std::wstring& folder)
         for (int i = 0; i < row.copies; ++i) {
             std::wstring sample = row.samples[soak.random.below((unsigned)row.sampleCount)];
             std::string bytes;
-            if (!ReadFileBytes(MediaPath(sample), &bytes)) {
+            if (!row.readSample(sample, &bytes)) {
                 fprintf(stderr, "sample missing: %s (run scripts/setup)\n", Utf8(sample).c_str());
                 return false;
             }
@@ -320,17 +333,27 @@ std::wstring usePrivateTempFolder()
     return folder;
 }
 
+// The plug-in copies stand in the staged plug-in folder, where setup puts
+// the UnRAR library and the build the converter stand-in.
 bool makeTools(const ToolLog& log, const std::wstring& folder, SoakTools* tools)
 {
     tools->ffmpeg = log.wrapperPath(L"ffmpeg.exe");
     tools->ffprobe = log.wrapperPath(L"ffprobe.exe");
+    tools->converter = ToolsFolder() + L"bin\\IrfanView_64\\i_view64.exe";
+    for (const std::wstring& staged : {tools->converter, ToolsFolder() + L"UnRAR64.dll"}) {
+        if (!FileExists(staged)) {
+            fprintf(stderr, "missing in the staged plug-in folder: %s (run scripts/setup)\n", Utf8(staged).c_str());
+            return false;
+        }
+    }
     CreateDirectoryW((folder + L"junk").c_str(), NULL);
     tools->junkProbe = folder + L"junk\\ffprobe.exe";
     tools->batchProbe = folder + L"probe.bat";
+    tools->batchConverter = folder + L"convert.cmd";
     tools->missing = folder + L"missing\\ffprobe.exe";
-    std::string batch = "@\"" + Utf8(tools->ffprobe) + "\" %*\r\n";
     return CopyFileW((ExeDirectory() + L"record_tool.exe").c_str(), tools->junkProbe.c_str(), FALSE) &&
-           WriteFileBytes(tools->batchProbe, batch);
+           WriteFileBytes(tools->batchProbe, "@\"" + Utf8(tools->ffprobe) + "\" %*\r\n") &&
+           WriteFileBytes(tools->batchConverter, "@\"" + Utf8(tools->converter) + "\" %*\r\n");
 }
 
 double percentile(std::vector<double> values, double fraction)
@@ -347,6 +370,8 @@ int run(int requests, unsigned long long seed)
     soak.tempFolder = usePrivateTempFolder();
     ToolLog log;
     soak.log = &log;
+    RunRecord converterRuns(work.path);
+    soak.converterRuns = &converterRuns;
     SoakTools tools;
     std::wstring corpus = work.path + L"corpus\\";
     CreateDirectoryW(corpus.c_str(), NULL);
@@ -374,7 +399,7 @@ int run(int requests, unsigned long long seed)
         } else {
             const PoolFile& file = randomFile(soak, false);
             int cell = randomCell(soak);
-            checkedRequest(soak, file.path, cell, soak.random.chance(80) ? cell : randomCell(soak));
+            checkedRequest(soak, file, cell, soak.random.chance(80) ? cell : randomCell(soak));
         }
         if (before < warm && soak.figures.requests >= warm) {
             tallyBoxes(soak);
@@ -402,6 +427,12 @@ int run(int requests, unsigned long long seed)
            (unsigned long)kRequestBoundMs);
     printf("results: %d bitmaps, %d null; %d settings changes; %d message boxes\n", f.bitmaps, f.nulls,
            f.settingChanges, f.boxes);
+    printf("bitmaps of requests by row:");
+    for (size_t r = 0; r < kSoakCorpusRows; ++r) {
+        const RowFigures& row = f.rows[kSoakCorpus[r].name];
+        printf("%s %s %d/%d", r ? "," : "", kSoakCorpus[r].name, row.bitmaps, row.requests);
+    }
+    printf("\n");
     for (const auto& box : f.boxTexts) printf("  box x%d  %s\n", box.second, Utf8(box.first).c_str());
     for (const auto& planted : f.planted) printf("  planted x%d  %s\n", planted.second, planted.first.c_str());
     printf("planted requests: longest %.0f ms\n", f.longestPlanted);

@@ -19,10 +19,12 @@ struct SoakRandom {
 // What is done to a sample's copy before it is asked for.
 enum class Damage { None, Truncated, BitFlipped };
 
-// One row of the corpus: copies of these samples (from the media folder),
-// made once and asked for again and again.
+// One row of the corpus: copies of these samples, made once and asked for
+// again and again. `readSample` gives a sample's bytes by its name (from
+// the media set, or the comic and album fixtures); false when it is missing.
 struct CorpusRow {
     const char* name;
+    bool (*readSample)(const std::wstring& name, std::string* bytes);
     const wchar_t* const* samples;
     size_t sampleCount;
     Damage damage;
@@ -61,6 +63,8 @@ struct SoakTools {
     std::wstring ffmpeg, ffprobe; // logging wrappers around the real tools
     std::wstring junkProbe; // prints JunkProbeOutput
     std::wstring batchProbe; // a .bat that runs the wrapper
+    std::wstring converter; // the converter stand-in of the staged plug-in folder
+    std::wstring batchConverter; // a .bat that runs the converter
     std::wstring missing; // a path where no program is
 };
 std::vector<SettingChoice> SoakSettingChoices(const SoakTools& tools);

@@ -1,6 +1,8 @@
 #include "soak.h"
 
 #include "jpeg_samples_test.h"
+#include "support/media.h"
+#include "support/rar_writer.h"
 
 unsigned SoakRandom::next()
 {
@@ -21,8 +23,8 @@ bool SoakRandom::chance(unsigned percent)
     return below(100) < percent;
 }
 
-// Small samples of scripts/make-media, so that a run of a thousand
-// requests takes minutes, not hours.
+// Small samples of scripts/make-media and scripts/make-archives, so that a
+// run of a thousand requests takes minutes, not hours.
 static const wchar_t* const kVideos[] = {
     L"clip.mp4",       L"clip.mkv",          L"clip.webm", L"clip.avi",         L"clip.mov",
     L"clip.flv",       L"clip.ts",           L"portrait.mp4", L"clip_SBS_180.mp4", L"clip_OverUnder_360.mkv",
@@ -30,21 +32,66 @@ static const wchar_t* const kVideos[] = {
 };
 static const wchar_t* const kStills[] = {L"anim.gif", L"still.gif", L"photo.jps"};
 static const wchar_t* const kAudio[] = {L"song.mp3", L"song.flac", L"song.m4a", L"tone.ogg", L"fade_3s.wav"};
-static const wchar_t* const kOdd[] = {L"corrupt.mp4", L"empty.mp4"};
+static const wchar_t* const kImages[] = {
+    L"photo.jpg", L"alpha.png", L"picture.tga", L"picture.bmp", L"picture.tif", L"picture.webp", L"panorama.jpg",
+    L"icon.png",
+};
+static const wchar_t* const kOdd[] = {L"corrupt.mp4", L"empty.mp4", L"broken.png"};
+// "stored ..." names are RAR archives of the fixture pages (readArchive).
+static const wchar_t* const kComics[] = {
+    L"comic.cbz", L"methods.cbz", L"cjk.cbz", L"unflagged.cbz", L"zip64.cbz", L"dotdot.cbz",
+    L"stored rar5.cbr", L"stored rar4 solid.cbr",
+};
+static const wchar_t* const kAlbums[] = {L"album.zip", L"stored rar5 solid.rar"};
+// Archives whose cover cannot become a thumbnail: libarchive's RARs (real
+// compression, covers that are no pictures), damaged, encrypted, empty,
+// a lone volume. The bomb is left to the end-to-end tests: each request
+// would write 256 MiB.
+static const wchar_t* const kOddArchives[] = {
+    L"rar4.rar",      L"rar5.rar",           L"rar5-solid.rar",     L"unicode.rar",
+    L"broken.rar",    L"encrypted-data.rar", L"encrypted-head.rar", L"volume1\\test.part1.rar",
+    L"badcrc.cbz",    L"bzip2-cover.cbz",    L"encrypted.cbz",      L"empty.cbz",
+    L"text.cbz",      L"stub.zip",
+};
 
 #define SAMPLES(list) list, sizeof list / sizeof list[0]
 
-// Images and archives join as rows of their own once their generators are
-// in, e.g. {"image", SAMPLES(kImages), Damage::None, 6, true} with the
-// converter's path among the settings (SoakSettingChoices).
+static bool readMedia(const std::wstring& name, std::string* bytes)
+{
+    return ReadFileBytes(MediaPath(name), bytes);
+}
+
+// The RAR fixtures are libarchive's, whose entries are no pictures: RAR
+// covers that the converter can read come from stored archives of the
+// fixture pages, red being the one that the cover choice takes.
+static bool readArchive(const std::wstring& name, std::string* bytes)
+{
+    if (name.compare(0, 7, L"stored ") != 0) return ReadFileBytes(ArchivePath(name), bytes);
+    std::string red, green, blue;
+    if (!ReadFileBytes(ArchivePath(L"red.jpg"), &red) || !ReadFileBytes(ArchivePath(L"green.jpg"), &green) ||
+        !ReadFileBytes(ArchivePath(L"blue.jpg"), &blue))
+        return false;
+    RarArchive rar;
+    rar.format = name.find(L"rar4") != std::wstring::npos ? kRar4 : kRar5;
+    rar.solid = name.find(L"solid") != std::wstring::npos;
+    rar.entries = {{L"010.jpg", blue}, {L"002.jpg", green}, {L"001.jpg", red}};
+    *bytes = StoredRar(rar);
+    return true;
+}
+
 const CorpusRow kSoakCorpus[] = {
-    {"video", SAMPLES(kVideos), Damage::None, 12, true},
-    {"still", SAMPLES(kStills), Damage::None, 3, true},
-    {"audio", SAMPLES(kAudio), Damage::None, 6, true},
-    {"odd file", SAMPLES(kOdd), Damage::None, 2, false},
-    {"truncated video", SAMPLES(kVideos), Damage::Truncated, 6, false},
-    {"bit-flipped video", SAMPLES(kVideos), Damage::BitFlipped, 6, false},
-    {"truncated audio", SAMPLES(kAudio), Damage::Truncated, 2, false},
+    {"video", readMedia, SAMPLES(kVideos), Damage::None, 12, true},
+    {"still", readMedia, SAMPLES(kStills), Damage::None, 3, true},
+    {"audio", readMedia, SAMPLES(kAudio), Damage::None, 6, true},
+    {"image", readMedia, SAMPLES(kImages), Damage::None, 6, true},
+    {"comic", readArchive, SAMPLES(kComics), Damage::None, 4, true},
+    {"album", readArchive, SAMPLES(kAlbums), Damage::None, 2, true},
+    {"odd file", readMedia, SAMPLES(kOdd), Damage::None, 2, false},
+    {"odd archive", readArchive, SAMPLES(kOddArchives), Damage::None, 3, false},
+    {"truncated video", readMedia, SAMPLES(kVideos), Damage::Truncated, 6, false},
+    {"bit-flipped video", readMedia, SAMPLES(kVideos), Damage::BitFlipped, 6, false},
+    {"truncated audio", readMedia, SAMPLES(kAudio), Damage::Truncated, 2, false},
+    {"bit-flipped comic", readArchive, SAMPLES(kComics), Damage::BitFlipped, 3, false},
 };
 const size_t kSoakCorpusRows = sizeof kSoakCorpus / sizeof kSoakCorpus[0];
 
@@ -129,6 +176,9 @@ std::vector<SettingChoice> SoakSettingChoices(const SoakTools& tools)
     return {
         {L"ffprobePath (chars)", {tools.ffprobe, tools.junkProbe, tools.batchProbe, tools.missing, overlong}},
         {L"ffmpegPath (chars)", {tools.ffmpeg, tools.missing}},
+        {L"irfanviewPath (chars)", {tools.converter, tools.batchConverter, tools.missing, overlong}},
+        {L"irfanviewMidInputParam (chars)",
+         {L"/silent /aspectratio /resample /sharpen=16 /jpgq=91", L"NULL", L"/jpgq=1 /bogus %PATH%"}},
         {L"ADS (bool)", {L"1", L"0"}},
         {L"ADS Multiple Thumbnail Sizes (bool)", {L"0", L"1"}},
         {L"ADS force refresh (bool)", {L"0", L"1"}},

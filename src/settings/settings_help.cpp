@@ -175,7 +175,7 @@ const SettingHelp gSettingHelp[] = {
      L"tool. 0: one thumbnail per file (stream :preview.jpg), made anew when the size changes."},
     {L"ADS force refresh (bool)",
      L"1: every thumbnail is made anew and kept again, for repairing a cache. Meant for a moment only: while it and "
-     L"ADS (bool) are on, a reminder box comes up whenever the settings file is read anew."},
+     L"ADS (bool) are on, a reminder box comes up once, and again after every change of the settings."},
     {L"ADS Ignore ADS Warning (bool)",
      L"1: a video or audio thumbnail that could not be kept in the stream cache looks like any other. 0: it is "
      L"marked with !ADS in red."},

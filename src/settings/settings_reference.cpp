@@ -21,8 +21,9 @@ static const wchar_t* const kIntroduction[] = {
     L"name, whose type in parentheses is part of it, an equals sign and the value. On first use the plug-in "
     L"writes every key with its default; a key that is missing or left empty gets its default back. An edit takes "
     L"effect with the next thumbnail or quick view.",
-    L"Types: a text holds at most the characters given, and the value NULL makes it empty; a switch is on when "
-    L"its value is a whole number other than 0; numbers take a decimal point, not a comma.",
+    L"Types: a text holds at most the characters given (a longer value of a text of 259 characters is not used, "
+    L"and a box names its key; a longer one of 4095 ends there), and the value NULL makes it empty; a switch is on "
+    L"when its value is a whole number other than 0; numbers take a decimal point, not a comma.",
 };
 
 static bool writeWide(FILE* out, const wchar_t* text, size_t length)
