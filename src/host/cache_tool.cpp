@@ -241,14 +241,14 @@ static FILE_BASIC_INFO attributesOnly(DWORD attributes)
 
 // The file is held against other writers from the reading of its times to
 // their putting back, as the plug-in does: a save in between would get
-// the old time back. Removing a stream stamps the file's times on NTFS,
-// and a read-only file keeps its streams, so the attribute is lifted for
-// the removal; both are put back through the hold.
+// the old time back. Removing a stream stamps the file's times (and may
+// set its archive bit) on NTFS, and a read-only file keeps its streams, so
+// that attribute is lifted for the removal; whatever changed is put back
+// through the hold.
 static void clearFile(FileVisit* visit)
 {
     HANDLE hold = INVALID_HANDLE_VALUE;
     FILE_BASIC_INFO kept;
-    bool lifted = false;
 
     visitPluginStreams(visit, countStream, false);
     if (visit->streams == 0) return;
@@ -279,7 +279,6 @@ static void clearFile(FileVisit* visit)
             visit->failed = true;
             goto done;
         }
-        lifted = true;
     }
 
     visitPluginStreams(visit, clearStream, true);
@@ -288,17 +287,20 @@ static void clearFile(FileVisit* visit)
         // Times still as they were are not written again: a file system
         // that keeps finer times than 100 ns would lose their last digits.
         FILE_BASIC_INFO now, restore = kept;
-        bool timesKept = GetFileInformationByHandleEx(hold, FileBasicInfo, &now, sizeof now) &&
-                         now.CreationTime.QuadPart == kept.CreationTime.QuadPart &&
+        bool known = GetFileInformationByHandleEx(hold, FileBasicInfo, &now, sizeof now) != FALSE;
+        bool timesKept = known && now.CreationTime.QuadPart == kept.CreationTime.QuadPart &&
                          now.LastAccessTime.QuadPart == kept.LastAccessTime.QuadPart &&
                          now.LastWriteTime.QuadPart == kept.LastWriteTime.QuadPart;
+        bool attributesKept = known && ((now.FileAttributes ^ kept.FileAttributes) & kSettableAttributes) == 0;
         restore.ChangeTime.QuadPart = 0; // kept by the file system
         if (timesKept) restore.CreationTime.QuadPart = restore.LastAccessTime.QuadPart = restore.LastWriteTime.QuadPart = 0;
-        restore.FileAttributes = lifted ? attributesOnly(kept.FileAttributes & kSettableAttributes).FileAttributes : 0;
-        if ((!timesKept || lifted) && !SetFileInformationByHandle(hold, FileBasicInfo, &restore, sizeof restore)) {
+        restore.FileAttributes =
+            attributesKept ? 0 : attributesOnly(kept.FileAttributes & kSettableAttributes).FileAttributes;
+        if ((!timesKept || !attributesKept) &&
+            !SetFileInformationByHandle(hold, FileBasicInfo, &restore, sizeof restore)) {
             report(STD_ERROR_HANDLE, L"vistrel-host: the times%ls of %ls could not be put back (error %lu); set "
                                      L"them by hand\n",
-                   lifted ? L" and the read-only attribute" : L"", visit->file, GetLastError());
+                   attributesKept ? L"" : L" and attributes", visit->file, GetLastError());
             visit->failed = true;
         }
     }

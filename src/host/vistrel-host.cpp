@@ -77,6 +77,16 @@ static int usage(const wchar_t* problem)
     return kExitFailure;
 }
 
+// `text` whole as a number from `low` to `high`.
+static bool parseWholeNumber(const wchar_t* text, long low, long high, int* value)
+{
+    wchar_t* end = NULL;
+    long n = wcstol(text, &end, 10);
+    if (!end || *end || n < low || n > high) return false;
+    *value = (int)n;
+    return true;
+}
+
 // Returns false with a message printed when the arguments make no sense.
 static bool parseArguments(int argc, wchar_t** argv, HostOptions* options)
 {
@@ -91,22 +101,14 @@ static bool parseArguments(int argc, wchar_t** argv, HostOptions* options)
             if (i + 1 >= argc) return false;
             options->pluginPath = argv[++i];
         } else if (wcscmp(argv[i], L"--repeat") == 0) {
-            if (i + 1 >= argc) return false;
-            wchar_t* end = NULL;
-            long n = wcstol(argv[++i], &end, 10);
-            if (!end || *end || n < 1 || n > 100000) return false;
-            options->repeat = (int)n;
+            if (i + 1 >= argc || !parseWholeNumber(argv[++i], 1, 100000, &options->repeat)) return false;
         } else if (wcscmp(argv[i], L"--size") == 0 || wcscmp(argv[i], L"--shot") == 0) {
             if (i + 1 >= argc) return false;
             const wchar_t** target = wcscmp(argv[i], L"--size") == 0 ? &options->size : &options->shotPath;
             *target = argv[++i];
             viewOption = true;
         } else if (wcscmp(argv[i], L"--seconds") == 0) {
-            if (i + 1 >= argc) return false;
-            wchar_t* end = NULL;
-            long n = wcstol(argv[++i], &end, 10);
-            if (!end || *end || n < 0 || n > 86400) return false;
-            options->seconds = (int)n;
+            if (i + 1 >= argc || !parseWholeNumber(argv[++i], 0, 86400, &options->seconds)) return false;
             viewOption = true;
         } else if (argv[i][0] == L'-' && argv[i][1] == L'-') {
             return false;
