@@ -26,15 +26,6 @@ int ProbeArchiveType(const wchar_t* path)
     return kArchiveUnknown;
 }
 
-void clearReadOnly(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-    if (!SetFileAttributesW(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))
-        ErrorBox(path, L"For some reason, could not remove read-only attribute for temporary file. Check your "
-                       L"temporary folder to remove it manualy later.");
-}
-
 struct KeptTimes {
     FILETIME creation, access, write;
 };
