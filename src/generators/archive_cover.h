@@ -25,7 +25,3 @@ const long long kCoverByteLimit = 256LL << 20;
 // The UnRAR library's error text of `code` on the standard output, when
 // that is a console or a file; other codes write nothing.
 void PrintRarError(int code);
-
-// Clears a read-only attribute that extraction copied onto the cover
-// file, so that it can be deleted; tells the user when it cannot.
-void clearReadOnly(const wchar_t* path);

@@ -26,15 +26,6 @@ int ProbeArchiveType(const wchar_t* path)
     return kArchiveUnknown;
 }
 
-void clearReadOnly(const wchar_t* path)
-{
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
-    if (!SetFileAttributesW(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))
-        ErrorBox(path, L"For some reason, could not remove read-only attribute for temporary file. Check your "
-                       L"temporary folder to remove it manualy later.");
-}
-
 struct KeptTimes {
     FILETIME creation, access, write;
 };
@@ -49,11 +40,30 @@ static bool sameTimes(const KeptTimes& a, const KeptTimes& b)
 // one, with or without the stream cache, and the image generator keeps the
 // times only after the archive has been read. The user's file is to look
 // untouched, so the times from before the first read go back at the end.
-static void putTimesBack(const wchar_t* archive, const KeptTimes& kept)
+// The archive is held from then until its times are back, denying writing
+// to everyone else: a program's save in between would otherwise get the old
+// last-write time from us, and backup and sync tools would skip the change.
+// Reading, renaming and deleting stay allowed, so the extractors and the
+// image generator open it alongside. Null when it cannot be held (another
+// program is writing it): its times are then left as they come.
+static HANDLE holdArchive(const wchar_t* archive, KeptTimes* kept)
+{
+    HANDLE hold = CreateFileW(archive, GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_DELETE, NULL,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (hold == INVALID_HANDLE_VALUE) return NULL;
+    if (GetFileTime(hold, &kept->creation, &kept->access, &kept->write)) return hold;
+    CloseHandle(hold);
+    return NULL;
+}
+
+// Puts the kept times back through the hold (only when they changed) and
+// lets the archive go.
+static void releaseArchive(HANDLE hold, const wchar_t* archive, const KeptTimes& kept)
 {
     KeptTimes now;
-    if (readFileTimes(archive, &now.creation, &now.access, &now.write) && sameTimes(now, kept)) return;
-    if (!writeFileTimes(archive, &kept.creation, &kept.access, &kept.write)) ErrorBox(archive, kTimeRestoreError);
+    bool unchanged = GetFileTime(hold, &now.creation, &now.access, &now.write) && sameTimes(now, kept);
+    if (!unchanged && !SetFileTime(hold, &kept.creation, &kept.access, &kept.write)) ErrorBox(archive, kTimeRestoreError);
+    CloseHandle(hold);
 }
 
 int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
@@ -63,7 +73,7 @@ int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
     int extracted = 0;
     wchar_t szCoverFile[kThumbOutChars];
     KeptTimes kept;
-    bool timesKept = readFileTimes(source, &kept.creation, &kept.access, &kept.write) != 0;
+    HANDLE hold = holdArchive(source, &kept);
     szCoverFile[0] = 0;
 
     type = ProbeArchiveType(source);
@@ -74,6 +84,6 @@ int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
     if (extracted == 1) result = irfanviewGetImageThumbnail(source, out, szCoverFile);
 done:
     if (szCoverFile[0]) DeleteFileW(szCoverFile);
-    if (timesKept) putTimesBack(source, kept);
+    if (hold) releaseArchive(hold, source, kept);
     return result;
 }

@@ -49,7 +49,8 @@ int ClassifyImageName(const wchar_t* name)
     return kImageNone;
 }
 
-bool BaseNameContains(const wchar_t* name, const wchar_t* word)
+// Whether the part after the last separator holds `word`, ASCII case folded.
+static bool baseNameContains(const wchar_t* name, const wchar_t* word)
 {
     const wchar_t* base = name;
     for (const wchar_t* p = name; *p; ++p)
@@ -77,7 +78,7 @@ bool ConsiderCoverEntry(CoverChoice* choice, const wchar_t* name, int index, int
     if (ClassifyImageName(name) == kImageNone) return false;
     if (mode == kAlbumsMode) {
         for (const wchar_t* word : kCoverWords) {
-            if (BaseNameContains(name, word)) {
+            if (baseNameContains(name, word)) {
                 takeEntry(choice, name, index);
                 return true;
             }

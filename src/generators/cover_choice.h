@@ -13,8 +13,6 @@ int ClassifyImageName(const wchar_t* name);
 // and at the first difference "/", "\", space, ".", "_" and the end of a
 // name sort before every other character, which sorts by its code.
 int CompareNames(const wchar_t* a, const wchar_t* b);
-// Whether the part after the last separator holds `word`, ASCII case folded.
-bool BaseNameContains(const wchar_t* name, const wchar_t* word);
 
 struct CoverChoice {
     wchar_t bestName[kEntryNameChars];

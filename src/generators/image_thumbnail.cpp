@@ -95,7 +95,7 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
     } else {
         // The caller's temporary file gives way to a name ending in .jpg,
         // under which the caller reads and deletes the result.
-        if (fileExists(fileOutput)) DeleteFileW(fileOutput);
+        DeleteFileW(fileOutput);
         if (!MakeUniqueTempName(fileOutput, L"vsl", L"jpg")) return 0;
     }
 

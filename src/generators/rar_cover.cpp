@@ -153,6 +153,17 @@ static bool extractChosen(const UnrarLibrary* unrar, HANDLE handle, const wchar_
     return false;
 }
 
+// Clears a read-only attribute that extraction copied onto the cover
+// file, so that it can be deleted; tells the user when it cannot.
+static void clearReadOnly(const wchar_t* path)
+{
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) return;
+    if (!SetFileAttributesW(path, attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY))
+        ErrorBox(path, L"For some reason, could not remove read-only attribute for temporary file. Check your "
+                       L"temporary folder to remove it manualy later.");
+}
+
 int ExtractRarCover(const wchar_t* archive, const wchar_t* destination, int mode)
 {
     const UnrarLibrary* unrar = LoadUnrarLibrary();

@@ -6,10 +6,11 @@
 #include "common/messages.h"
 #include "plugin/state.h"
 
+// The library's file name for this build of the plug-in.
 #ifdef _WIN64
-const wchar_t kUnrarDllName[] = L"UnRAR64.dll";
+static const wchar_t kUnrarDllName[] = L"UnRAR64.dll";
 #else
-const wchar_t kUnrarDllName[] = L"UnRAR.dll";
+static const wchar_t kUnrarDllName[] = L"UnRAR.dll";
 #endif
 
 static UnrarLibrary gUnrar;

@@ -13,9 +13,6 @@ struct UnrarLibrary {
     decltype(&RARCloseArchive) CloseArchive;
 };
 
-// The library's file name for this build of the plug-in.
-extern const wchar_t kUnrarDllName[];
-
 // The library, loaded on the first call and kept until the process ends.
 // Null, after an error box naming the path where it was expected, when it
 // cannot be loaded or lacks a function; the next call tries again.

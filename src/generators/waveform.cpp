@@ -7,19 +7,12 @@
 #include <windows.h>
 
 #include "common/messages.h"
+#include "generators/tool_files.h"
 #include "generators/waveform_commands.h"
 #include "plugin/file_info.h"
 #include "plugin/state.h"
 #include "settings/settings.h"
 #include "tools/runner.h"
-
-// Leaves `path` empty, so that a failed run is not mistaken for a written one.
-static void emptyFile(const wchar_t* path)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-}
 
 // Runs one built command (an unbuilt one, too long to fit, is not run) and
 // tells whether `file` holds something afterwards. Once a run has been
@@ -34,7 +27,7 @@ static bool runWriting(bool built, const wchar_t* command, const wchar_t* source
     if (RunThroughShell(szFfmpegPath, command, filePaths) == kToolTimedOut) {
         // Part of a picture is no picture.
         *stuck = true;
-        emptyFile(file);
+        emptyOutput(file);
         return false;
     }
     return getFileSize64(file) > 0;
@@ -125,7 +118,7 @@ void MakeWaveformImage(const wchar_t* source, double duration, const wchar_t* wa
 
     // The fade-in pane may still stand in the waveform image file; a main
     // run that writes nothing must leave it empty, not showing that pane.
-    if (getFileSize64(waveformImageFile) > 0) emptyFile(waveformImageFile);
+    emptyOutput(waveformImageFile);
     built = BuildMainWaveformCommand(szCommand, duration, gAudioTimeMaxInSecs, source, layout.mainWidth,
                                      panesMade ? layout.mainHeightWithPanes : layout.mainHeightAlone,
                                      szAudioColorLeft, szAudioColorRight, szFfmpegAudioPostInputParams,

@@ -56,30 +56,29 @@ static bool extractCurrent(unzFile zip, const unz_file_info64& info, const wchar
 {
     static char chunk[kZipChunkBytes];
     long long written = 0;
-    bool ok = true;
-    HANDLE file = CreateFileW(destination, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    if ((info.compression_method != 0 && info.compression_method != Z_DEFLATED) || unzOpenCurrentFile(zip) != UNZ_OK) {
-        CloseHandle(file);
-        return false;
-    }
+    bool ok = false;
+    bool entryOpen = false;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) goto done;
+    file = CreateFileW(destination, GENERIC_WRITE, 0, NULL, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) goto done;
+    entryOpen = unzOpenCurrentFile(zip) == UNZ_OK;
+    if (!entryOpen) goto done;
     for (;;) {
         int n = unzReadCurrentFile(zip, chunk, sizeof chunk);
         if (n <= 0) {
-            ok = n == 0;
+            ok = n == 0 && written > 0;
             break;
         }
         DWORD put = 0;
-        if (written + n > gCoverByteLimit || !WriteFile(file, chunk, (DWORD)n, &put, NULL) || put != (DWORD)n) {
-            ok = false;
-            break;
-        }
+        if (written + n > gCoverByteLimit || !WriteFile(file, chunk, (DWORD)n, &put, NULL) || put != (DWORD)n) break;
         written += n;
     }
-    CloseHandle(file);
-    // Reports a CRC mismatch once the whole entry was read.
-    if (unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
-    return ok && written > 0;
+done:
+    // Closing the entry reports a CRC mismatch once all of it was read.
+    if (entryOpen && unzCloseCurrentFile(zip) != UNZ_OK) ok = false;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok;
 }
 
 int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode)

@@ -6,6 +6,7 @@
 #include "common/format.h"
 #include "common/messages.h"
 #include "common/strpos.h"
+#include "tools/runner_testing.h"
 #include "tools/tool_process.h"
 
 // The interpreter's part done here, so that no character of the command

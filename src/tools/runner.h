@@ -52,9 +52,6 @@ int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const 
 {
     return RunThroughShell(programPath, arguments, filePaths, N);
 }
-// For callers that do not tell their file paths apart: all of `arguments`
-// counts as one.
-int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments);
 
 // Assembles the interpreter command line of RunThroughShell into `out`
 // (`capacity` characters). The program path is put in double quotes unless

@@ -7,6 +7,10 @@
 // limit again), so that a test of a hanging tool takes seconds.
 void SetToolTimeLimitForTests(DWORD milliseconds);
 
+// RunThroughShell for tests that do not tell the file paths apart: all of
+// `arguments` counts as one.
+int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments);
+
 // Makes every attempt to put a tool into its job fail, as it does on
 // systems without nested jobs when the host runs inside a job of its own.
 void RefuseToolJobsForTests(bool refuse);

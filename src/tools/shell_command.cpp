@@ -50,11 +50,6 @@ bool NeedsDirectStart(const wchar_t* programPath, const wchar_t* const* filePath
     return false;
 }
 
-static wchar_t asciiLower(wchar_t c)
-{
-    return c >= L'A' && c <= L'Z' ? (wchar_t)(c - L'A' + L'a') : c;
-}
-
 bool IsBatchFile(const wchar_t* programPath)
 {
     if (!programPath) return false;
@@ -66,7 +61,7 @@ bool IsBatchFile(const wchar_t* programPath)
         size_t length = wcslen(extension);
         if (end < length) continue;
         bool same = true;
-        for (size_t i = 0; i < length && same; ++i) same = asciiLower(programPath[end - length + i]) == extension[i];
+        for (size_t i = 0; i < length && same; ++i) same = FoldAscii(programPath[end - length + i]) == extension[i];
         if (same) return true;
     }
     return false;
