@@ -19,14 +19,16 @@ int decodeProfileBytes(const unsigned char* bytes, size_t count, wchar_t* text, 
         }
     } else {
         UINT codePage = CP_ACP;
+        DWORD flags = 0;
         if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
             codePage = CP_UTF8;
+            flags = MB_ERR_INVALID_CHARS;
             bytes += 3;
             count -= 3;
         }
         if (count > 0x7FFFFFFF || capacity > 0x7FFFFFFF) return -1;
         if (count > 0) {
-            int n = MultiByteToWideChar(codePage, 0, (const char*)bytes, (int)count, text, (int)capacity - 1);
+            int n = MultiByteToWideChar(codePage, flags, (const char*)bytes, (int)count, text, (int)capacity - 1);
             if (n <= 0) return -1;
             length = (size_t)n;
         }
