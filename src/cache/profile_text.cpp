@@ -5,6 +5,8 @@
 #include <wchar.h>
 #include <wctype.h>
 
+#include "common/strpos.h"
+
 int decodeProfileBytes(const unsigned char* bytes, size_t count, wchar_t* text, size_t capacity)
 {
     if (capacity == 0) return -1;
@@ -19,14 +21,16 @@ int decodeProfileBytes(const unsigned char* bytes, size_t count, wchar_t* text, 
         }
     } else {
         UINT codePage = CP_ACP;
+        DWORD flags = 0;
         if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
             codePage = CP_UTF8;
+            flags = MB_ERR_INVALID_CHARS;
             bytes += 3;
             count -= 3;
         }
         if (count > 0x7FFFFFFF || capacity > 0x7FFFFFFF) return -1;
         if (count > 0) {
-            int n = MultiByteToWideChar(codePage, 0, (const char*)bytes, (int)count, text, (int)capacity - 1);
+            int n = MultiByteToWideChar(codePage, flags, (const char*)bytes, (int)count, text, (int)capacity - 1);
             if (n <= 0) return -1;
             length = (size_t)n;
         }
@@ -46,10 +50,7 @@ static bool sameNameNoCase(const wchar_t* a, size_t length, const wchar_t* b)
     size_t n = wcslen(b);
     if (n != length) return false;
     for (size_t i = 0; i < n; ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z') x = (wchar_t)(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z') y = (wchar_t)(y - L'A' + L'a');
-        if (x != y) return false;
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
     }
     return true;
 }

@@ -8,7 +8,9 @@
 // Decodes the bytes of a profile file as the profile functions do: UTF-16
 // (either byte order) or UTF-8 after their byte-order marks, the ANSI code
 // page otherwise. `text` holds `capacity` characters; returns the length
-// written, or -1 when the decoded text would not fit.
+// written, or -1 when the decoded text would not fit or the UTF-8 is not
+// valid (the profile functions would read replacement characters, so the
+// text is not the file's any more).
 int decodeProfileBytes(const unsigned char* bytes, size_t count, wchar_t* text, size_t capacity);
 
 // The value of `key` in the first section named `section` of `text`

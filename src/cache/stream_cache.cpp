@@ -48,8 +48,9 @@ static bool gRefuseTimeRestores;
 
 // The ":cache.ini" stream, read once per request: the stored position and
 // the record come from one read instead of a profile-function call each.
-// A stream too large for the buffer is left to those functions.
-enum { kCacheIniBytes = 8192, kCacheIniUnread = -1, kCacheIniTooLarge = -2 };
+// A stream too large for the buffer, or not valid UTF-8 after a UTF-8 mark,
+// is left to those functions.
+enum { kCacheIniBytes = 8192, kCacheIniUnread = -1, kCacheIniUndecoded = -2 };
 static wchar_t gCacheIniText[kCacheIniBytes + 1];
 static int gCacheIniLength = kCacheIniUnread;
 
@@ -139,14 +140,14 @@ static void readCacheIni()
     }
     CloseHandle(file);
     int length = total > kCacheIniBytes ? -1 : decodeProfileBytes(bytes, total, gCacheIniText, kCacheIniBytes + 1);
-    gCacheIniLength = length < 0 ? kCacheIniTooLarge : length;
+    gCacheIniLength = length < 0 ? kCacheIniUndecoded : length;
 }
 
 // The value of `key` (kSettingsChars) in ":cache.ini", "" when missing.
 static void readCacheIniValue(const wchar_t* key, wchar_t* value)
 {
     if (gCacheIniLength == kCacheIniUnread) readCacheIni();
-    if (gCacheIniLength == kCacheIniTooLarge)
+    if (gCacheIniLength == kCacheIniUndecoded)
         GetPrivateProfileStringW(kCacheRecordSection, key, L"", value, kSettingsChars, gFileThumbsCachedADS);
     else
         findProfileValue(gCacheIniText, (size_t)gCacheIniLength, kCacheRecordSection, key, value, kSettingsChars);

@@ -5,6 +5,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "cache/profile_text.h"
 #include "settings/settings_file.h"
 
 // A settings file is a few kilobytes; anything far larger is not ours to
@@ -43,29 +44,6 @@ done:
         *bytes = NULL;
     }
     return ok;
-}
-
-// The file's text as UTF-16: ANSI as the profile functions read it, or
-// UTF-8 after its byte-order mark. Returns the number of characters, -1 on
-// failure; `text` (freed by the caller) may be null for an empty file.
-static int decodeText(const char* bytes, DWORD size, wchar_t** text)
-{
-    *text = NULL;
-    UINT codePage = CP_ACP;
-    if (size >= 3 && memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
-        codePage = CP_UTF8;
-        bytes += 3;
-        size -= 3;
-    }
-    if (size == 0) return 0;
-    // Broken UTF-8 would come back altered: such a file is left alone.
-    DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-    int n = MultiByteToWideChar(codePage, flags, bytes, (int)size, NULL, 0);
-    if (n <= 0) return -1;
-    *text = (wchar_t*)HeapAlloc(GetProcessHeap(), 0, (size_t)n * sizeof(wchar_t));
-    if (!*text) return -1;
-    if (MultiByteToWideChar(codePage, flags, bytes, (int)size, *text, n) != n) return -1;
-    return n;
 }
 
 // Writes the mark and the text into a new file beside the settings file and
@@ -139,7 +117,11 @@ int SettingsFileCanHold(const wchar_t* iniPath, const wchar_t* value)
         holds = 1;
         goto done;
     }
-    length = decodeText(bytes, size, &text);
+    // Never more characters than bytes, whatever the code page.
+    text = (wchar_t*)HeapAlloc(GetProcessHeap(), 0, ((size_t)size + 1) * sizeof(wchar_t));
+    if (!text) goto done;
+    // Broken UTF-8 would come back altered: such a file is left alone.
+    length = decodeProfileBytes((const unsigned char*)bytes, size, text, (size_t)size + 1);
     if (length < 0) goto done;
     holds = replaceWithUtf16(iniPath, attributes, text, length);
 done:

@@ -61,7 +61,8 @@ TEST(ProfileText, EveryKeyReadsAsTheProfileFunctionsReadIt)
     }
 }
 
-TEST(ProfileText, TextTooLongForItsBufferIsRefused)
+// Either is left to the profile functions.
+TEST(ProfileText, TextTooLongForItsBufferOrBrokenUtf8IsRefused)
 {
     const std::string bytes(100, 'a');
     wchar_t text[100];
@@ -69,6 +70,8 @@ TEST(ProfileText, TextTooLongForItsBufferIsRefused)
     EXPECT_EQ(99, decodeProfileBytes((const unsigned char*)bytes.data(), 99, text, 100));
     const std::string wide = Utf16Bytes(std::wstring(100, L'a'));
     EXPECT_EQ(-1, decodeProfileBytes((const unsigned char*)wide.data(), wide.size(), text, 100));
+    const std::string broken = "\xEF\xBB\xBF[vistrel]\nrot=caf\xC3\n";
+    EXPECT_EQ(-1, decodeProfileBytes((const unsigned char*)broken.data(), broken.size(), text, 100));
 }
 
 } // namespace

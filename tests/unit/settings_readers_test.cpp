@@ -173,3 +173,28 @@ TEST_F(SettingsReaders, AnsiFileIsReadAndKeepsItsEncoding)
     EXPECT_EQ(bytes.find("\xFF\xFE"), std::string::npos);
     EXPECT_NE(bytes.find("FontSize (int)=11"), std::string::npos);
 }
+
+TEST_F(SettingsReaders, Utf8FileTakesAValueBeyondTheAnsiCodePageUnlessBroken)
+{
+    const struct {
+        std::string bytes;
+        bool converted;
+    } rows[] = {
+        {"\xEF\xBB\xBF[vistrel]\r\nFontColor (chars)=caf\xC3\xA9\r\n", true},
+        // Converting would turn the stray byte into a replacement character.
+        {"\xEF\xBB\xBF[vistrel]\r\nFontColor (chars)=caf\xC3\r\n", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.converted ? "UTF-8" : "broken UTF-8");
+        ASSERT_TRUE(WriteFileBytes(ini, row.bytes));
+        IniWrite(ini.c_str(), L"AudioColorLeft (chars)", L"цвет");
+        std::string bytes;
+        ASSERT_TRUE(ReadFileBytes(ini, &bytes));
+        if (row.converted) {
+            EXPECT_TRUE(IsUtf16(bytes));
+            EXPECT_EQ(IniFileText(ini), L"[vistrel]\r\nFontColor (chars)=café\r\nAudioColorLeft (chars)=цвет\r\n");
+        } else {
+            EXPECT_EQ(bytes, row.bytes);
+        }
+    }
+}
