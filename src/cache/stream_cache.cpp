@@ -306,26 +306,6 @@ static int formatRecordTime(const FILETIME* time, wchar_t* out)
                                st.wHour, st.wMinute, st.wSecond) > 0;
 }
 
-// Reading times needs only attribute access, which no sharing mode of
-// another program can deny.
-int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write)
-{
-    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    BOOL ok = GetFileTime(file, creation, access, write);
-    CloseHandle(file);
-    return ok != 0;
-}
-
-int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write)
-{
-    HANDLE file = CreateFileW(path, FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    BOOL ok = SetFileTime(file, creation, access, write);
-    CloseHandle(file);
-    return ok != 0;
-}
-
 void releaseSourceHold()
 {
     if (gSourceHold != INVALID_HANDLE_VALUE) CloseHandle(gSourceHold);

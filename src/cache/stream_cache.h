@@ -67,8 +67,5 @@ int restoreSourceTimes(const wchar_t* source);
 // and restore.
 void releaseSourceHold();
 
-// The three times of a file, through attribute access alone; 0 on failure.
-int readFileTimes(const wchar_t* path, FILETIME* creation, FILETIME* access, FILETIME* write);
-int writeFileTimes(const wchar_t* path, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 // The warning shown whenever a file's times could not be put back.
 extern const wchar_t kTimeRestoreError[];
