@@ -224,18 +224,17 @@ double cacheHitMs(const std::wstring& file, const std::wstring& folder, int roun
 bool captureConverterCommand(const std::wstring& picture, const std::wstring& folder, const std::wstring& output,
                              std::wstring* program, std::wstring* arguments)
 {
-    std::wstring record = folder + L"converter.log";
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
+    // Emptied after reading: the stand-in appends, and the line of an
+    // earlier picture must not pass for this one's.
+    RunRecord record(folder);
     LoadedPlugin plugin;
     bool made = LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}}) &&
                 timeThumbnail(plugin, picture) >= 0;
     UnloadPluginWithTools(&plugin);
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
-    std::string bytes;
-    if (!made || !ReadFileBytes(record, &bytes) || bytes.empty() || bytes[0] != '"') return false;
-    std::wstring line(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &line[0], (int)line.size());
-    line = line.substr(0, line.find(L'\n'));
+    std::vector<std::wstring> lines = ReadUtf8Lines(record.file);
+    record.take();
+    if (!made || lines.empty() || lines[0][0] != L'"') return false;
+    const std::wstring& line = lines[0];
     size_t close = line.find(L'"', 1);
     if (close == std::wstring::npos || close + 2 > line.size()) return false;
     *program = line.substr(1, close - 1);
