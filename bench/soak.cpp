@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/stream_names.h"
 #include "soak.h"
 #include "support/box_watcher.h"
 #include "support/file_times.h"
@@ -256,12 +257,10 @@ void plantAndAsk(Soak& soak)
     // Another file in between, so that the next one is no quick repeat.
     checkedRequest(soak, randomFile(soak, false), randomCell(soak), randomCell(soak));
 
-    wchar_t name[64];
-    if (currentValue(soak, L"ADS Multiple Thumbnail Sizes (bool)") == L"1")
-        swprintf(name, 64, L":p%dx%d.jpg", cell, cell);
-    else
-        swprintf(name, 64, L":preview.jpg");
-    std::wstring stream = file.path + name;
+    wchar_t sized[64];
+    swprintf(sized, 64, kSizedThumbnailStreamFormat, cell, cell);
+    bool multiple = currentValue(soak, L"ADS Multiple Thumbnail Sizes (bool)") == L"1";
+    std::wstring stream = file.path + (multiple ? sized : kSingleThumbnailStream);
     std::string thumbnail;
     if (!ReadFileBytes(stream, &thumbnail) || thumbnail.size() < 100) return;
     PlantedJpeg planted = MakePlantedJpeg(soak.random, thumbnail);
