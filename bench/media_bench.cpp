@@ -81,18 +81,6 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// The folder named by `variable` (a Unix path), else build/<besideBuild>.
-std::wstring benchFolder(const wchar_t* variable, const wchar_t* besideBuild)
-{
-    std::wstring unix = EnvWide(variable);
-    if (unix.empty()) return ExeDirectory() + L"..\\..\\" + besideBuild + L"\\";
-    int n = WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, NULL, 0, NULL, NULL);
-    std::string utf8(n > 0 ? n : 1, '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, &utf8[0], n, NULL, NULL);
-    utf8.resize(strlen(utf8.c_str()));
-    return WinePathFromUnix(utf8) + L"\\";
-}
-
 // One thumbnail through the export; its time in ms, or -1 without a bitmap.
 double timeThumbnail(const LoadedPlugin& plugin, const std::wstring& file, int cell = kCell)
 {
@@ -224,18 +212,17 @@ double cacheHitMs(const std::wstring& file, const std::wstring& folder, int roun
 bool captureConverterCommand(const std::wstring& picture, const std::wstring& folder, const std::wstring& output,
                              std::wstring* program, std::wstring* arguments)
 {
-    std::wstring record = folder + L"converter.log";
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", record.c_str());
+    // Emptied after reading: the stand-in appends, and the line of an
+    // earlier picture must not pass for this one's.
+    RunRecord record(folder);
     LoadedPlugin plugin;
     bool made = LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}}) &&
                 timeThumbnail(plugin, picture) >= 0;
     UnloadPluginWithTools(&plugin);
-    SetEnvironmentVariableW(L"VSL_RECORD_FILE", NULL);
-    std::string bytes;
-    if (!made || !ReadFileBytes(record, &bytes) || bytes.empty() || bytes[0] != '"') return false;
-    std::wstring line(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), NULL, 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &line[0], (int)line.size());
-    line = line.substr(0, line.find(L'\n'));
+    std::vector<std::wstring> lines = ReadUtf8Lines(record.file);
+    record.take();
+    if (!made || lines.empty() || lines[0][0] != L'"') return false;
+    const std::wstring& line = lines[0];
     size_t close = line.find(L'"', 1);
     if (close == std::wstring::npos || close + 2 > line.size()) return false;
     *program = line.substr(1, close - 1);
@@ -500,8 +487,8 @@ bool compareHits(const std::wstring& video, const std::wstring& folder, int roun
 
 int runBench(int rounds, bool hitsOnly)
 {
-    std::wstring folder = benchFolder(L"VSL_BENCH_MEDIA", L"bench-media");
-    std::wstring comicFolder = benchFolder(L"VSL_BENCH_ARCHIVES", L"bench-archives");
+    std::wstring folder = FolderFromEnv(L"VSL_BENCH_MEDIA", L"bench-media");
+    std::wstring comicFolder = FolderFromEnv(L"VSL_BENCH_ARCHIVES", L"bench-archives");
     std::wstring video = folder + L"bench_1080p.mp4";
     std::wstring audio = folder + L"bench_3min.mp3";
     std::wstring picture = folder + L"bench_24mp.jpg";

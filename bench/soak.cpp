@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/stream_names.h"
 #include "soak.h"
 #include "support/box_watcher.h"
 #include "support/file_times.h"
@@ -157,9 +158,7 @@ void emptyTempFolder(Soak& soak, const std::wstring& file, int width)
 {
     for (const std::wstring& name : FolderEntries(soak.tempFolder)) {
         fault(soak, file, width, "left in the temp folder: " + Utf8(name));
-        std::wstring path = soak.tempFolder + name;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
+        RemovePath(soak.tempFolder + name);
     }
 }
 
@@ -258,12 +257,10 @@ void plantAndAsk(Soak& soak)
     // Another file in between, so that the next one is no quick repeat.
     checkedRequest(soak, randomFile(soak, false), randomCell(soak), randomCell(soak));
 
-    wchar_t name[64];
-    if (currentValue(soak, L"ADS Multiple Thumbnail Sizes (bool)") == L"1")
-        swprintf(name, 64, L":p%dx%d.jpg", cell, cell);
-    else
-        swprintf(name, 64, L":preview.jpg");
-    std::wstring stream = file.path + name;
+    wchar_t sized[64];
+    swprintf(sized, 64, kSizedThumbnailStreamFormat, cell, cell);
+    bool multiple = currentValue(soak, L"ADS Multiple Thumbnail Sizes (bool)") == L"1";
+    std::wstring stream = file.path + (multiple ? sized : kSingleThumbnailStream);
     std::string thumbnail;
     if (!ReadFileBytes(stream, &thumbnail) || thumbnail.size() < 100) return;
     PlantedJpeg planted = MakePlantedJpeg(soak.random, thumbnail);
@@ -319,20 +316,6 @@ bool makePool(Soak& soak, const std::wstring& folder)
     return true;
 }
 
-// The plug-in and its tools make their temporary files here, and nothing
-// else does: whatever stands in it after a request was left behind.
-std::wstring usePrivateTempFolder()
-{
-    wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) return L"";
-    std::wstring folder = std::wstring(temp, n) + L"vslsoak-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(folder.c_str(), NULL);
-    SetEnvironmentVariableW(L"TMP", folder.c_str());
-    SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    return folder;
-}
-
 // The plug-in copies stand in the staged plug-in folder, where setup puts
 // the UnRAR library and the build the converter stand-in.
 bool makeTools(const ToolLog& log, const std::wstring& folder, SoakTools* tools)
@@ -363,11 +346,11 @@ double percentile(std::vector<double> values, double fraction)
     return values[(size_t)(fraction * (values.size() - 1))];
 }
 
-int run(int requests, unsigned long long seed)
+int run(int requests, unsigned long long seed, const std::wstring& tempFolder)
 {
     Soak soak(seed);
     ScratchDir work(L"soak");
-    soak.tempFolder = usePrivateTempFolder();
+    soak.tempFolder = tempFolder;
     ToolLog log;
     soak.log = &log;
     RunRecord converterRuns(work.path);
@@ -375,7 +358,7 @@ int run(int requests, unsigned long long seed)
     SoakTools tools;
     std::wstring corpus = work.path + L"corpus\\";
     CreateDirectoryW(corpus.c_str(), NULL);
-    if (soak.tempFolder.empty() || !makeTools(log, work.path, &tools) || !makePool(soak, corpus)) return 2;
+    if (!makeTools(log, work.path, &tools) || !makePool(soak, corpus)) return 2;
     soak.choices = SoakSettingChoices(tools);
     soak.current.assign(soak.choices.size(), 0);
     SettingsValues baseline;
@@ -419,7 +402,6 @@ int run(int requests, unsigned long long seed)
     long handlesEnd = handleCount();
     StopBoxWatcher();
     UnloadPluginWithTools(&soak.plugin);
-    RemoveTree(soak.tempFolder);
 
     Figures& f = soak.figures;
     printf("time: %.1f s; per request median %.0f ms, 95th percentile %.0f ms, longest %.0f ms (bound %lu ms)\n",
@@ -466,5 +448,12 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: vistrel_soak.exe [requests] [seed]\n");
         return 2;
     }
-    return run(requests, seed);
+    // The plug-in and its tools make their temporary files here, and
+    // nothing else does: whatever stands in it after a request was left
+    // behind. It goes however the run ends, but for a crash or a hang.
+    std::wstring tempFolder = UsePrivateTempFolder(L"vslsoak");
+    if (tempFolder.empty()) return 2;
+    int result = run(requests, seed, tempFolder);
+    RemoveTree(tempFolder);
+    return result;
 }

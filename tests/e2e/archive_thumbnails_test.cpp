@@ -72,14 +72,6 @@ struct ArchiveThumbnails : ::testing::Test {
         EXPECT_TRUE(SetTimes(path, {kOldTime, kOldTime, kOldTime}));
         return path;
     }
-    void expectTimesKept(const std::wstring& path)
-    {
-        FileTimes now;
-        ASSERT_TRUE(GetTimes(path, &now));
-        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.creation));
-        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.access));
-        EXPECT_EQ(TimeValue(kOldTime), TimeValue(now.write));
-    }
 };
 
 TEST_F(ArchiveThumbnails, TheCoverOfEveryKindOfArchiveOrNothingAndNoTraces)
@@ -124,14 +116,14 @@ TEST_F(ArchiveThumbnails, TheCoverOfEveryKindOfArchiveOrNothingAndNoTraces)
             ASSERT_EQ(row.colour != kNone, RequestPixels(plugin, path, kCell, kCell, &made));
             EXPECT_EQ(row.boxes, newBoxes());
             EXPECT_EQ(row.colour != kNone ? 1 : 0, converterRuns());
-            expectTimesKept(path);
+            ExpectTimesKept(path, kOldTime);
             if (row.colour == kNone) continue;
             EXPECT_LT(ColourDistance(MeanColourAt(made, 0.25, 0.25, 0.5, 0.5), row.colour), 40.0);
             if (!cache) continue;
             ASSERT_TRUE(RequestPixels(plugin, path, kCell, kCell, &again));
             EXPECT_EQ(0, converterRuns()) << "the converter ran on a cache hit";
             EXPECT_TRUE(made.bgr == again.bgr);
-            expectTimesKept(path);
+            ExpectTimesKept(path, kOldTime);
         }
     }
 }

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <string>
 #include <vector>
 
@@ -263,13 +261,7 @@ TEST_F(ListerView, WindowsAreEmbeddedFramelessAndVisibleOrTheirProgramEnded)
         HWND window = open(file(c.name));
         ASSERT_EQ(c.className != nullptr, window != NULL);
         if (!window) {
-            std::string pid;
-            ASSERT_TRUE(ReadFileBytes(pidFile, &pid));
-            HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, strtoul(pid.c_str(), NULL, 10));
-            bool ended = !process || WaitForSingleObject(process, kEndWaitMs) == WAIT_OBJECT_0;
-            EXPECT_TRUE(ended) << "a hidden player would play on with no window to close";
-            if (process && !ended) TerminateProcess(process, 1);
-            if (process) CloseHandle(process);
+            EXPECT_TRUE(StandInEnded(pidFile, kEndWaitMs)) << "a hidden player would play on with no window to close";
             continue;
         }
         char className[64] = "";

@@ -1,5 +1,7 @@
 #include "file_times.h"
 
+#include <gtest/gtest.h>
+
 bool GetTimes(const std::wstring& path, FileTimes* times)
 {
     HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -68,4 +70,15 @@ bool MoveTimesAfter(const std::wstring& path, const FILETIME& since, int seconds
     times.write = AddSeconds(since, seconds);
     times.access = AddSeconds(times.write, 1);
     return SetTimes(path, times);
+}
+
+void ExpectTimesKept(const std::wstring& path, const FILETIME& time, bool access)
+{
+    FileTimes now;
+    ASSERT_TRUE(GetTimes(path, &now));
+    EXPECT_EQ(TimeValue(time), TimeValue(now.creation));
+    if (access) {
+        EXPECT_EQ(TimeValue(time), TimeValue(now.access));
+    }
+    EXPECT_EQ(TimeValue(time), TimeValue(now.write));
 }

@@ -14,6 +14,10 @@ FILETIME MakeFileTime(int year, int month, int day, int hour, int minute, int se
 bool SameTime(const FILETIME& a, const FILETIME& b);
 FILETIME AddSeconds(FILETIME time, int seconds);
 unsigned long long TimeValue(const FILETIME& time); // 100 ns units
+// Fails the current test unless the file's creation, last-access (unless
+// `access` is false: a read may stamp it) and last-write times are `time`,
+// to the 100 ns.
+void ExpectTimesKept(const std::wstring& path, const FILETIME& time, bool access = true);
 
 // Sets the last-write time to `seconds` after `since`, and the last-access
 // time one second past that. A user's edit comes well after the plug-in's

@@ -41,6 +41,7 @@ HostRun RunHost(const std::wstring& folder, const std::vector<std::wstring>& arg
     CloseHandle(output);
     if (!started) {
         ADD_FAILURE() << "cannot start vistrel-host.exe, error " << GetLastError();
+        DeleteFileW(outputFile.c_str());
         return run;
     }
     if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {

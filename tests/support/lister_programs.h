@@ -2,6 +2,8 @@
 // stand-ins/viewer_gui.exe (class "SDL_app"), the image viewer by the
 // converter stand-in in its viewer mode (class "IrfanView").
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 #include "support/media.h"
@@ -22,3 +24,8 @@ SettingsValues ListerProgramSettings();
 // Sets VSL_VIEWER_OPTIONS for the next start of `program`: its own options,
 // then `extra` (options of viewer_gui.exe).
 void SteerStandIn(const EmbeddedProgram& program, const std::wstring& extra = L"");
+
+// Whether the stand-in that wrote its process id into `pidFile` (looked for
+// during 5 s) has ended within `waitMs`; one still running is ended here.
+// False when no id was written.
+bool StandInEnded(const std::wstring& pidFile, DWORD waitMs);

@@ -8,25 +8,6 @@
 
 namespace {
 
-// A folder from a Unix path in the environment, else the one beside the
-// build tree (the test programs stand in build/<dir>/bin).
-std::wstring folderFromEnv(const wchar_t* variable, const wchar_t* besideBuild)
-{
-    std::wstring unix = EnvWide(variable);
-    std::wstring folder;
-    if (!unix.empty()) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, NULL, 0, NULL, NULL);
-        std::string utf8(n > 0 ? n : 1, '\0');
-        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, unix.c_str(), -1, &utf8[0], n, NULL, NULL);
-        utf8.resize(strlen(utf8.c_str()));
-        folder = WinePathFromUnix(utf8);
-    } else {
-        folder = ExeDirectory() + L"..\\..\\" + besideBuild;
-    }
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    return folder;
-}
-
 std::wstring iniPathOf(const std::wstring& modulePath)
 {
     size_t dot = modulePath.find_last_of(L'.');
@@ -81,9 +62,17 @@ double luma(const unsigned char* bgr)
 
 } // namespace
 
+std::wstring FolderFromEnv(const wchar_t* variable, const wchar_t* besideBuild)
+{
+    std::wstring unix = EnvWide(variable);
+    std::wstring folder = unix.empty() ? ExeDirectory() + L"..\\..\\" + besideBuild : WinePathFromUnix(Utf8(unix));
+    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
 std::wstring MediaFolder()
 {
-    return folderFromEnv(L"VSL_MEDIA", L"media");
+    return FolderFromEnv(L"VSL_MEDIA", L"media");
 }
 
 std::wstring MediaPath(const std::wstring& name)
@@ -95,7 +84,7 @@ std::wstring MediaPath(const std::wstring& name)
 
 std::wstring ArchivePath(const std::wstring& name)
 {
-    std::wstring path = folderFromEnv(L"VSL_ARCHIVES", L"archives") + name;
+    std::wstring path = FolderFromEnv(L"VSL_ARCHIVES", L"archives") + name;
     if (!FileExists(path)) ADD_FAILURE() << "archive missing (run scripts/setup): " << testing::PrintToString(path);
     return path;
 }
@@ -114,7 +103,7 @@ std::wstring CopyMedia(const std::wstring& name, const std::wstring& folder, con
 
 std::wstring ToolsFolder()
 {
-    return folderFromEnv(L"VSL_TOOLS", L"testplugin");
+    return FolderFromEnv(L"VSL_TOOLS", L"testplugin");
 }
 
 std::wstring RealToolPath(const std::wstring& exeName)

@@ -21,6 +21,9 @@
 
 typedef std::vector<std::pair<std::wstring, std::wstring>> SettingsValues;
 
+// A folder (Wine path, trailing backslash) from a Unix path in the
+// environment variable `variable`, else build/<besideBuild>.
+std::wstring FolderFromEnv(const wchar_t* variable, const wchar_t* besideBuild);
 // The media folder (Wine path, trailing backslash) and a sample in it,
 // e.g. MediaPath(L"clip_SBS.mp4").
 std::wstring MediaFolder();

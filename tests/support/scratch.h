@@ -14,6 +14,12 @@ std::wstring ExeDirectory();
 std::wstring MakeScratchDir(const std::wstring& name);
 // Deletes a folder tree (read-only files included). Returns true on success.
 bool RemoveTree(const std::wstring& path);
+// Deletes a file, read-only or not, or a folder tree.
+bool RemovePath(const std::wstring& path);
+// Points TMP and TEMP at a new folder <temp>\<prefix>-<pid>\ and returns
+// it ("" when the temp folder is unknown): what the plug-in and the tools
+// it starts leave there is this program's doing, not another's.
+std::wstring UsePrivateTempFolder(const std::wstring& prefix);
 // Whole-file helpers.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);

@@ -8,20 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <set>
 #include <string>
 
 #include "scratch.h"
 
-static std::wstring tempFolder()
-{
-    wchar_t path[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, path);
-    return (n > 0 && n <= MAX_PATH) ? std::wstring(path, n) : std::wstring();
-}
-
 class TempFolderGuard : public ::testing::EmptyTestEventListener {
-    std::wstring folder_ = tempFolder();
+    std::wstring folder_;
     std::set<std::wstring> before_;
 
     void OnTestStart(const ::testing::TestInfo&) override { before_ = FolderEntries(folder_); }
@@ -31,33 +26,25 @@ class TempFolderGuard : public ::testing::EmptyTestEventListener {
         for (const std::wstring& name : FolderEntries(folder_)) {
             if (before_.count(name)) continue;
             ADD_FAILURE() << "left in the temp folder: " << Utf8(name);
-            std::wstring path = folder_ + name;
-            if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
+            RemovePath(folder_ + name);
         }
     }
-};
 
-static std::wstring usePrivateTempFolder()
-{
-    std::wstring folder = tempFolder() + L"vsltest-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
-    CreateDirectoryW(folder.c_str(), NULL);
-    SetEnvironmentVariableW(L"TMP", folder.c_str());
-    SetEnvironmentVariableW(L"TEMP", folder.c_str());
-    return folder;
-}
+public:
+    explicit TempFolderGuard(const std::wstring& folder) : folder_(folder) {}
+};
 
 int main(int argc, char** argv)
 {
-    std::wstring privateTemp = usePrivateTempFolder();
+    std::wstring privateTemp = UsePrivateTempFolder(L"vsltest");
+    if (privateTemp.empty()) {
+        fprintf(stderr, "the temp folder is unknown\n");
+        return 1;
+    }
     // No error dialogs from the system: a missing file must not block a run.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::UnitTest::GetInstance()->listeners().Append(new TempFolderGuard);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TempFolderGuard(privateTemp));
     int result = RUN_ALL_TESTS();
     RemoveTree(ExeDirectory() + L"scratch\\");
     RemoveTree(privateTemp);

@@ -4,11 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <string>
 
 #include "box_recorder.h"
+#include "support/lister_programs.h"
 #include "support/scratch.h"
 #include "settings/settings.h"
 #include "tools/runner.h"
@@ -61,22 +60,6 @@ TEST(RunnerWindowTest, AcceptsOnlyTheKnownClassesOfTheGivenThread)
         EXPECT_EQ(c.match ? own.window : NULL, gFoundWindow) << c.className;
     }
     gFoundWindow = NULL;
-}
-
-// Whether a stand-in, known by the id it wrote into its pid file, has
-// ended (within a generous wait); one that has not is ended here.
-bool StandInEnded(const std::wstring& pidFile)
-{
-    std::string text;
-    for (int i = 0; i < 100 && !ReadFileBytes(pidFile, &text); ++i) Sleep(50);
-    DWORD pid = (DWORD)strtoul(text.c_str(), NULL, 10);
-    HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid) : NULL;
-    if (!process) return true; // gone before it could be opened
-    bool ended = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    if (!ended) TerminateProcess(process, 0);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
-    return ended;
 }
 
 struct RunnerWindow : ::testing::Test {
@@ -138,7 +121,7 @@ TEST_F(RunnerWindow, GivesUpAfterTheLastPollWithoutAMessageAndEndsTheProgram)
         EXPECT_GE(elapsed, 60u * 33u - 50u) << option;
         EXPECT_LT(elapsed, 8000u) << option;
         // Left running, a hidden player would play on with no window to close.
-        EXPECT_TRUE(StandInEnded(pidFile)) << option;
+        EXPECT_TRUE(StandInEnded(pidFile, 10000)) << option;
     }
     EXPECT_TRUE(RecordedBoxes().empty());
 }
