@@ -54,6 +54,15 @@ TEST(CoverChoice, NameOrderImageKindsAndTheChosenEntry)
         {kAlbumsMode, {L"Covers/02.jpg", L"01.jpg"}, 1}, // the folder part is not searched
         {kAlbumsMode, {L"z_preview.gif", L"a_folder.png"}, 0},
         {kAlbumsMode, {L"cover.txt", L"b.jpg", L"a.jpg"}, 2},
+        // Resource forks and their folder, as archivers on macOS add them
+        {kComicsMode, {L"__MACOSX/._001.jpg", L"._000.jpg", L"__macosx\\x.jpg", L"001.jpg"}, 3},
+        {kAlbumsMode, {L"__MACOSX/Album/._cover.jpg", L"Album/._folder.jpg", L"b.jpg"}, 2},
+        {kComicsMode, {L"__MACOSX2/01.jpg", L"02.jpg"}, 0},
+        // Newer formats only when none of the four kinds is there
+        {kComicsMode, {L"002.webp", L"001.WEBP", L"000.jpe"}, 1},
+        {kComicsMode, {L"001.webp", L"002.jpg"}, 1},
+        {kAlbumsMode, {L"cover.webp", L"b.jpg"}, 1},
+        {kAlbumsMode, {L"a.bmp", L"Front cover.avif", L"folder.jxl", L"0.jfif"}, 1},
     };
     for (const auto& c : choices) {
         CoverChoice choice;
