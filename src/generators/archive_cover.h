@@ -22,6 +22,17 @@ int ExtractRarCover(const wchar_t* archive, const wchar_t* destination, int mode
 extern long long gCoverByteLimit;
 const long long kCoverByteLimit = 256LL << 20;
 
+// The most bytes that may be unpacked before the cover in a solid archive,
+// where reaching the cover means unpacking everything stored before it:
+// real comics stay far below, a planted run of zeros does not.
+extern long long gUnpackBeforeCoverLimit;
+const long long kUnpackBeforeCoverLimit = 512LL << 20;
+
+// The most entries an archive's listing may have: a comic has hundreds, and
+// a file of millions of tiny headers must not keep the host listing them.
+extern long gArchiveEntryLimit;
+const long kArchiveEntryLimit = 100000;
+
 // The UnRAR library's error text of `code` on the standard output, when
 // that is a console or a file; other codes write nothing.
 void PrintRarError(int code);

@@ -10,6 +10,8 @@
 #include "plugin/state.h"
 
 long long gCoverByteLimit = kCoverByteLimit;
+long long gUnpackBeforeCoverLimit = kUnpackBeforeCoverLimit;
+long gArchiveEntryLimit = kArchiveEntryLimit;
 
 int ProbeArchiveType(const wchar_t* path)
 {
