@@ -27,7 +27,8 @@ static unsigned long long gShownBoxes[kShownBoxSlots];
 static int gShownBoxCount;
 static int gShownBoxNext;
 
-// True when the box is new, and remembers it.
+// True when the box is new, and remembers it; `text` is what tells boxes
+// apart.
 static bool rememberBox(const wchar_t* text, const wchar_t* caption)
 {
     unsigned long long hash = HashText(HashText(kHashStart, caption ? caption : L""), text);
@@ -49,14 +50,15 @@ void ForgetShownBoxes()
 // Remembered before it is shown: the box's message loop lets the host call
 // in again, and a call that meets the same failure must not stack a second
 // box on the first.
-static void present(const wchar_t* text, const wchar_t* caption, bool everyTime)
+static void present(const wchar_t* text, const wchar_t* caption, bool everyTime, const wchar_t* key = NULL)
 {
-    if (!everyTime && !rememberBox(text, caption)) return;
+    if (!everyTime && !rememberBox(key ? key : text, caption)) return;
     MessagePresenter presenter = gMessagePresenter ? gMessagePresenter : PresentMessageBox;
     presenter(text, caption, kBoxStyle);
 }
 
-static void showErrorBox(const wchar_t* subject, const wchar_t* message, bool everyTime)
+// `key`, when given, replaces the whole text as what tells boxes apart.
+static void showErrorBox(const wchar_t* subject, const wchar_t* message, bool everyTime, const wchar_t* key = NULL)
 {
     wchar_t text[kErrorBoxChars];
     text[0] = 0;
@@ -65,7 +67,7 @@ static void showErrorBox(const wchar_t* subject, const wchar_t* message, bool ev
     AppendWide(text, kErrorBoxChars, L"\n\n");
     AppendWide(text, kErrorBoxChars, message ? message : L"");
     // No caption of our own: the platform's default one ("Error").
-    present(text, NULL, everyTime);
+    present(text, NULL, everyTime, key);
 }
 
 static void showDebugBoxChars(const char* text, bool everyTime)
@@ -86,6 +88,13 @@ static void showDebugBoxChars(const char* text, bool everyTime)
 void ErrorBox(const wchar_t* subject, const wchar_t* message)
 {
     showErrorBox(subject, message, false);
+}
+
+void ErrorBoxOncePerMessage(const wchar_t* subject, const wchar_t* message)
+{
+    // Kept apart from whole texts: a message alone cannot match a box text,
+    // which always starts with "Error\n".
+    showErrorBox(subject, message, false, message ? message : L"");
 }
 
 void DebugOnlyErrorBox(const wchar_t* subject, const wchar_t* message)

@@ -14,6 +14,10 @@ enum { kErrorBoxChars = 2048, kDebugBoxBytes = 2048, kDebugBoxWchars = 2048 };
 // ForgetShownBoxes: a failure met by every request of a folder of files
 // must not become a box per file.
 void ErrorBox(const wchar_t* subject, const wchar_t* message);
+// The same, shown once for the message whatever the subject: the first
+// file that meets a failure is named, the next ones add nothing a person
+// needs to click away.
+void ErrorBoxOncePerMessage(const wchar_t* subject, const wchar_t* message);
 void DebugBoxChars(const char* text);
 void DebugBoxWchars(const wchar_t* text);
 void DebugBoxInt(int value);
