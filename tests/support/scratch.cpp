@@ -113,6 +113,25 @@ std::set<std::wstring> FolderEntries(const std::wstring& folder)
     return names;
 }
 
+std::wstring FindFileBelow(const std::wstring& folder, const std::wstring& name)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return L"";
+    std::wstring found;
+    do {
+        std::wstring entry = data.cFileName;
+        if (entry == L"." || entry == L"..") continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (_wcsicmp(entry.c_str(), name.c_str()) == 0) found = folder + entry;
+        } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            found = FindFileBelow(folder + entry + L"\\", name);
+        }
+    } while (found.empty() && FindNextFileW(find, &data));
+    FindClose(find);
+    return found;
+}
+
 std::wstring WinePathFromUnix(const std::string& unixPath)
 {
     int n = MultiByteToWideChar(CP_UTF8, 0, unixPath.c_str(), -1, NULL, 0);

@@ -27,6 +27,10 @@ bool FileExists(const std::wstring& path);
 // Names in a folder (trailing backslash), "." and ".." left out; empty when
 // the folder cannot be listed.
 std::set<std::wstring> FolderEntries(const std::wstring& folder);
+// The path of the first file named `name` (ASCII case folded) in `folder`
+// (trailing backslash) or any folder below it, "" when there is none.
+// Linked folders are not entered.
+std::wstring FindFileBelow(const std::wstring& folder, const std::wstring& name);
 // Converts a Unix path (as scripts and CMake know it) to the Wine path Z:\...
 std::wstring WinePathFromUnix(const std::string& unixPath);
 // UTF-8 form of a wide text, for messages and logs.

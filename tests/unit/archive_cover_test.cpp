@@ -80,7 +80,12 @@ protected:
     long long writtenSize = 0; // what the last extraction left, used or not
 
     void SetUp() override { ClearRecordedBoxes(); }
-    void TearDown() override { gCoverByteLimit = kCoverByteLimit; }
+    void TearDown() override
+    {
+        gCoverByteLimit = kCoverByteLimit;
+        gUnpackBeforeCoverLimit = kUnpackBeforeCoverLimit;
+        gArchiveEntryLimit = kArchiveEntryLimit;
+    }
 
     // The cover as extracted into a fresh file; "" when the call gave 0.
     std::string cover(const std::wstring& archive, int mode = kComicsMode)
@@ -188,6 +193,38 @@ TEST_F(ArchiveCover, ACoverBeyondTheBoundIsRefusedBeforeItIsWrittenWhole)
         EXPECT_EQ("", cover(ArchivePath(c.file))) << Utf8(c.file);
         EXPECT_LT(writtenSize, c.size) << Utf8(c.file);
     }
+    EXPECT_EQ(L"", boxTexts());
+}
+
+// What a solid archive unpacks before its cover, and how many entries a
+// listing may have, stop at their bounds; entries a non-solid archive
+// passes over cost nothing and count nothing.
+TEST_F(ArchiveCover, SolidPagesBeforeTheCoverAndEntriesCountAgainstTheirBounds)
+{
+    const std::string page(600, 'p');
+    const struct {
+        RarArchive archive;
+        long long unpackLimit;
+        long entryLimit;
+        std::string cover;
+    } rows[] = {
+        {{kRar5, true, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, 1200, kArchiveEntryLimit, "A"},
+        {{kRar5, true, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, 1199, kArchiveEntryLimit, ""},
+        {{kRar4, true, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, 1199, kArchiveEntryLimit, ""},
+        {{kRar5, false, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, 1, kArchiveEntryLimit, "A"},
+        {{kRar5, true, false, {{L"a.jpg", "A"}, {L"1.txt", page}, {L"2.txt", page}}}, 0, kArchiveEntryLimit, "A"},
+        {{kRar5, false, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, kUnpackBeforeCoverLimit, 3, "A"},
+        {{kRar5, false, false, {{L"1.txt", page}, {L"2.txt", page}, {L"a.jpg", "A"}}}, kUnpackBeforeCoverLimit, 2, ""},
+    };
+    std::wstring path = dir.path + L"budget.rar";
+    for (const auto& row : rows) {
+        gUnpackBeforeCoverLimit = row.unpackLimit;
+        gArchiveEntryLimit = row.entryLimit;
+        ASSERT_TRUE(WriteFileBytes(path, StoredRar(row.archive)));
+        EXPECT_EQ(row.cover, cover(path)) << row.unpackLimit << ", " << row.entryLimit;
+    }
+    gArchiveEntryLimit = 3; // comic.cbz has four entries
+    EXPECT_EQ("", cover(ArchivePath(L"comic.cbz")));
     EXPECT_EQ(L"", boxTexts());
 }
 
