@@ -4,7 +4,8 @@
 # into a fresh folder with the tools under bin\, its 64-bit plug-in (loaded
 # by the packaged vistrel-host.exe beside it) gives a thumbnail of each
 # media kind, RAR archives through the packaged UnRAR library, and writes
-# its own vistrel.ini. The 32-bit files are checked, not run.
+# its own vistrel.ini naming the tools it found on PATH: a user who
+# already has them sets up nothing. The 32-bit files are checked, not run.
 set -u
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 . "$ROOT/scripts/lib.sh"
@@ -60,12 +61,17 @@ for entry in vistrel.wlx64:x86_64:pei-x86-64 vistrel.wlx:i686:pei-i386 vistrel-h
   esac
 done
 
-# The tools as a user puts them: the real ffmpeg and ffprobe, and the
-# stand-ins for the player and the image converter (which cannot be had).
-mkdir -p "$PLUGIN/bin/ffmpeg" "$PLUGIN/bin/IrfanView_64" "$WORK/samples"
-for tool in ffmpeg.exe ffprobe.exe; do cp "$VSL_TOOLS_DIR/bin/ffmpeg/$tool" "$PLUGIN/bin/ffmpeg/"; done
-cp "$B/x64/bin/viewer_gui.exe" "$PLUGIN/bin/ffmpeg/ffplay.exe"
-cp "$B/x64/bin/image_converter_gui.exe" "$PLUGIN/bin/IrfanView_64/i_view64.exe"
+# The tools as a package manager leaves them, in a folder on PATH: the
+# real ffmpeg and ffprobe, and the stand-ins for the player and the image
+# converter (which cannot be had). Nothing goes into the plug-in's folder.
+ONPATH="$WORK/installed tools"
+mkdir -p "$ONPATH" "$WORK/samples"
+for tool in ffmpeg.exe ffprobe.exe; do cp "$VSL_TOOLS_DIR/bin/ffmpeg/$tool" "$ONPATH/"; done
+cp "$B/x64/bin/viewer_gui.exe" "$ONPATH/ffplay.exe"
+cp "$B/x64/bin/image_converter_gui.exe" "$ONPATH/i_view64.exe"
+export WINEPATH="$(winepath -w "$ONPATH")"
+# The converter stand-in looks for its ffmpeg where the default places it.
+export VSL_CONVERTER_FFMPEG="$WINEPATH\\ffmpeg.exe"
 [ -e "$PLUGIN/vistrel.ini" ] && fail "vistrel.ini came with the package"
 
 # A comic stored as RAR, so that the thumbnail needs the packaged UnRAR64.dll.
@@ -86,9 +92,12 @@ for sample in "video:$VSL_MEDIA_DIR/clip.mp4" "audio:$VSL_MEDIA_DIR/tone.wav" "i
 done
 
 ini=$(iconv -f UTF-16 -t UTF-8 "$PLUGIN/vistrel.ini" 2>/dev/null | tr -d '\r')
-grep -qF "ffmpegPath (chars)=$(winepath -w "$PLUGIN")\\bin\\ffmpeg\\ffmpeg.exe" <<< "$ini" &&
-  ok "the plug-in wrote its vistrel.ini with the unpacked folder's paths" ||
-  fail "vistrel.ini lacks the unpacked folder's ffmpeg path"
+named=yes
+for tool in ffmpeg ffprobe ffplay irfanview:i_view64; do
+  grep -qxF "${tool%%:*}Path (chars)=$WINEPATH\\${tool#*:}.exe" <<< "$ini" ||
+    { fail "vistrel.ini does not name the ${tool#*:}.exe found on PATH"; named=; }
+done
+[ -n "$named" ] && ok "the plug-in wrote its vistrel.ini with the tools found on PATH"
 (cd "$PLUGIN" && wine ./vistrel-host.exe settings 2>/dev/null) | cmp -s - "$PLUGIN/vistrel-settings.txt" &&
   ok "the shipped reference is what the packaged vistrel-host prints" ||
   fail "the shipped vistrel-settings.txt differs from vistrel-host settings"

@@ -13,6 +13,7 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_readers.h"
 #include "settings/settings_testing.h"
+#include "settings/tool_search.h"
 
 // Settings written by an older plug-in carry extension lists that lack
 // formats added since; such files get the built-in lists once.
@@ -110,15 +111,8 @@ static int readSettingKey(const SettingKey* key, bool forceListDefaults)
     switch (key->type) {
     case kSettingText:
         return IniReadChars(gSettingsFilePath, key->name, key->defaultValue, key->text, key->capacity, force);
-    case kSettingToolPath: {
-        // Absolute, so that the tools are found whatever the host's current
-        // folder; too long a folder leaves a default that is refused.
-        wchar_t defaultPath[kSettingsChars];
-        defaultPath[0] = 0;
-        AppendWide(defaultPath, kSettingsChars, gPluginDirectory);
-        AppendWide(defaultPath, kSettingsChars, key->defaultValue);
-        return IniReadChars(gSettingsFilePath, key->name, defaultPath, key->text, key->capacity, force);
-    }
+    case kSettingToolPath:
+        return ReadToolPathSetting(gSettingsFilePath, gPluginDirectory, key, force);
     case kSettingBool:
         *key->flag = IniReadBool(gSettingsFilePath, key->name, key->defaultValue, force);
         break;

@@ -33,16 +33,19 @@ const SettingHelp gSettingHelp[] = {
      L"thumbnails."},
     {L"ffmpegPath (chars)",
      L"The ffmpeg program, which makes every video and audio thumbnail. Written as an absolute path when the key "
-     L"is created: after moving the plug-in's folder, correct it or delete the key to have it written anew."},
+     L"is created: after moving the plug-in's folder, correct it or delete the key to have it written anew. While "
+     L"the key holds the default and no program stands there, the first ffmpeg.exe in a folder on PATH (full "
+     L"paths only) is written instead; a path you wrote is never changed."},
     {L"ffplayPath (chars)",
      L"The ffplay program, which plays videos and audio in the quick view. The quick view needs it for every kind "
-     L"of file, pictures included, and tells when it is missing."},
+     L"of file, pictures included, and tells when it is missing. Found on PATH like ffmpegPath (chars)."},
     {L"ffprobePath (chars)",
      L"The ffprobe program, which tells the size and running time of a video or audio file before its thumbnail "
-     L"is made."},
+     L"is made. Found on PATH like ffmpegPath (chars)."},
     {L"irfanviewPath (chars)",
      L"The image converter's program, which scales pictures and archive covers into thumbnails and shows pictures "
-     L"in the quick view."},
+     L"in the quick view. Found like ffmpegPath (chars): on PATH, else in its install folder IrfanView in the "
+     L"program folder, else where its App Paths entry in the registry points."},
     {L"ListerSupport (bool)",
      L"1: videos, audio and pictures are shown in the quick view. 0: the plug-in shows no files there (folders "
      L"are governed by ListerDirectorySupport (bool))."},
