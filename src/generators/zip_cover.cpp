@@ -34,8 +34,8 @@ static void cleanName(wchar_t* name)
 }
 
 // UTF-8 when flagged so; names without the flag are UTF-8 from most tools
-// today and code page 437 from the old ones, and only the latter fail as
-// UTF-8.
+// today and in the system's OEM code page from the others, as Windows'
+// own ZIP folders read them; only the latter fail as UTF-8.
 static bool entryName(unzFile zip, wchar_t* name, unz_file_info64* info)
 {
     char raw[kZipNameBytes];
@@ -43,7 +43,7 @@ static bool entryName(unzFile zip, wchar_t* name, unz_file_info64* info)
     if (info->size_filename >= sizeof raw) return false;
     raw[info->size_filename] = 0;
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw, -1, name, kEntryNameChars) <= 0 &&
-        MultiByteToWideChar((info->flag & kZipUtf8Flag) ? CP_UTF8 : 437, 0, raw, -1, name, kEntryNameChars) <= 0)
+        MultiByteToWideChar((info->flag & kZipUtf8Flag) ? CP_UTF8 : CP_OEMCP, 0, raw, -1, name, kEntryNameChars) <= 0)
         return false;
     cleanName(name);
     return true;
@@ -97,6 +97,7 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
 
     for (int index = 0, status = unzGoToFirstFile(zip); status == UNZ_OK; ++index, status = unzGoToNextFile(zip)) {
         wchar_t name[kEntryNameChars];
+        if (index >= gArchiveEntryLimit) goto done;
         unz_file_info64 info;
         if (!entryName(zip, name, &info)) continue;
         bool stop = ConsiderCoverEntry(&choice, name, index, mode);
