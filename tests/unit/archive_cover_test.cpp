@@ -14,6 +14,7 @@
 #include "box_recorder.h"
 #include "generators/archive_cover.h"
 #include "generators/cover_choice.h"
+#include "generators/epub_cover.h"
 #include "support/media.h"
 #include "support/rar_writer.h"
 #include "support/scratch.h"
@@ -70,6 +71,73 @@ TEST(CoverChoice, NameOrderImageKindsAndTheChosenEntry)
         for (size_t i = 0; i < c.names.size(); ++i)
             if (ConsiderCoverEntry(&choice, c.names[i], (int)i, c.mode)) break;
         EXPECT_EQ(c.cover, choice.bestIndex) << Utf8(c.names[0]) << ", mode " << c.mode;
+    }
+}
+
+// The text each finder gives, or nullptr when it gives none.
+const char* found(bool (*find)(const char*, size_t, char*, size_t), const std::string& xml, char* out)
+{
+    return find(xml.data(), xml.size(), out, kBookPathBytes) ? out : nullptr;
+}
+
+TEST(BookCover, ContainerAndPackageDocumentsAreScannedForTheirFewAttributes)
+{
+    const struct {
+        bool (*find)(const char*, size_t, char*, size_t);
+        std::string xml;
+        const char* value;
+    } rows[] = {
+        {FindRootfilePath, "<container><rootfiles><rootfile full-path=\"OEBPS/a.opf\"/><rootfile full-path=\"b.opf\"/>",
+         "OEBPS/a.opf"},
+        {FindRootfilePath, "<!-- <rootfile full-path=\"no\"/> --><rootfile media-type=\"x\" full-path='b&amp;c>.opf'/>",
+         "b&c>.opf"},
+        {FindRootfilePath, "<ocf:rootfile ocf:full-path=\"x.opf\"/>", "x.opf"},
+        {FindRootfilePath, "<rootfiles full-path=\"no.opf\"/>", nullptr},
+        {FindRootfilePath, "<rootfile full-path=\"&bogus;.opf\"/>", nullptr},
+        {FindRootfilePath, "<rootfile full-path=\"a.opf", nullptr},
+        {FindCoverHref, "<item href=\"nav.xhtml\" properties=\"nav\"/><item href=\"c.jpg\" properties=\"svg cover-image\"/>",
+         "c.jpg"},
+        {FindCoverHref, "<item href=\"x.jpg\" properties=\"cover-image-x\"/>", nullptr},
+        {FindCoverHref, "<meta content=\"i1\" name=\"cover\"/><item id=\"i0\" href=\"a.jpg\"/><item id=\"i1\" href=\"b.jpg\"/>",
+         "b.jpg"},
+        {FindCoverHref, "<meta name=\"cover\" content=\"i1\"/><item id=\"i1\" href=\"b.jpg\"/><item href=\"c.jpg\" "
+                        "properties=\"cover-image\"/>",
+         "c.jpg"},
+        {FindCoverHref, "<meta name=\"cover\" content=\"zz\"/><item id=\"i1\" href=\"b.jpg\"/>", nullptr},
+        {FindCoverHref, "<![CDATA[<item href=\"no.jpg\" properties=\"cover-image\"/>]]>", nullptr},
+        {FindCoverHref, "<opf:item href=\"&#x70;&#49;&#x6F22;.jpg\" properties=\"cover-image\"/>", "p1\xe6\xbc\xa2.jpg"},
+        {FindCoverHref, "<item href=\"&#0;.jpg\" properties=\"cover-image\"/>", nullptr},
+    };
+    for (const auto& row : rows) {
+        char out[kBookPathBytes];
+        const char* value = found(row.find, row.xml, out);
+        EXPECT_STREQ(row.value, value) << row.xml;
+    }
+}
+
+TEST(BookCover, HrefsResolveInsideTheArchive)
+{
+    const struct {
+        const char* package;
+        const char* href;
+        const char* entry; // nullptr: refused
+    } rows[] = {
+        {"OEBPS/content.opf", "images/c.jpg", "OEBPS/images/c.jpg"},
+        {"OEBPS/content.opf", "../Images/p%20001.jpg", "Images/p 001.jpg"},
+        {"content.opf", "../../../etc/c.jpg", "etc/c.jpg"},
+        {"a/b/c.opf", "./x//../y.jpg#cover", "a/b/y.jpg"},
+        {"a/c.opf", "/root.jpg", "root.jpg"},
+        {"a/c.opf", "%E6%BC%AB.jpg", "a/\xe6\xbc\xab.jpg"},
+        {"a/c.opf", "http://host/c.jpg", nullptr},
+        {"a/c.opf", "c:/c.jpg", nullptr},
+        {"a/c.opf", "bad%2", nullptr},
+        {"a/c.opf", "%00.jpg", nullptr},
+        {"a/c.opf", "..", nullptr},
+    };
+    for (const auto& row : rows) {
+        char out[kBookPathBytes];
+        bool resolved = ResolveBookHref(row.package, row.href, out, sizeof out);
+        EXPECT_STREQ(row.entry, resolved ? out : nullptr) << row.package << " + " << row.href;
     }
 }
 
