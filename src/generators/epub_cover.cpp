@@ -318,23 +318,29 @@ bool ResolveBookHref(const char* packagePath, const char* href, char* out, size_
     return used > 1;
 }
 
-// Moves to the entry named `path` exactly (backslashes as slashes, as
-// careless tools write them), looking at no more entries than a listing may.
-static bool locateEntry(unzFile zip, const char* path)
+// Whether the current entry is named `path` exactly (backslashes taken as
+// slashes, as careless tools write them).
+static bool currentEntryIs(unzFile zip, const char* path)
 {
     char name[kBookPathBytes];
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, NULL, 0, NULL, 0) != UNZ_OK ||
+        info.size_filename >= sizeof name)
+        return false;
+    name[info.size_filename] = 0;
+    for (char* p = name; *p; ++p)
+        if (*p == '\\') *p = '/';
+    return strcmp(name, path) == 0;
+}
+
+// Moves to the entry named `path`, looking at no more entries than a
+// listing may. The files a book names usually stand near its start.
+static bool locateEntry(unzFile zip, const char* path)
+{
     long index = 0;
     for (int status = unzGoToFirstFile(zip); status == UNZ_OK && index < gArchiveEntryLimit;
-         status = unzGoToNextFile(zip), ++index) {
-        unz_file_info64 info;
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, NULL, 0, NULL, 0) != UNZ_OK ||
-            info.size_filename >= sizeof name)
-            continue;
-        name[info.size_filename] = 0;
-        for (char* p = name; *p; ++p)
-            if (*p == '\\') *p = '/';
-        if (strcmp(name, path) == 0) return true;
-    }
+         status = unzGoToNextFile(zip), ++index)
+        if (currentEntryIs(zip, path)) return true;
     return false;
 }
 
@@ -373,9 +379,12 @@ bool LocateBookCover(unzFile zip)
     bool found = false;
     size_t size = 0;
     char rootfile[kBookPathBytes], package[kBookPathBytes], href[kBookPathBytes], cover[kBookPathBytes];
+    // A book's first entry is "mimetype"; other archives, most of them,
+    // cost one entry's look and not a walk over all of theirs.
+    if (unzGoToFirstFile(zip) != UNZ_OK || !currentEntryIs(zip, "mimetype")) return false;
+    if (!locateEntry(zip, "META-INF/container.xml")) return false;
     char* text = (char*)malloc(kBookFileBytes + 1);
-    if (!text) return false;
-    if (!locateEntry(zip, "META-INF/container.xml") || !readCurrent(zip, text, &size)) goto done;
+    if (!text || !readCurrent(zip, text, &size)) goto done;
     if (!FindRootfilePath(text, size, rootfile, sizeof rootfile)) goto done;
     if (!ResolveBookHref("", rootfile, package, sizeof package)) goto done;
     if (!locateEntry(zip, package) || !readCurrent(zip, text, &size)) goto done;

@@ -1,5 +1,5 @@
-// The cover a book declares. An EPUB's META-INF/container.xml names its
-// package document, whose manifest marks the cover picture (EPUB 3:
+// The cover a book declares. An EPUB is a ZIP whose first entry is
+// "mimetype"; its META-INF/container.xml names its package document, whose manifest marks the cover picture (EPUB 3:
 // properties="cover-image"; EPUB 2: <meta name="cover" content="ID">
 // and the item of that id). Both files are read whole into a bounded
 // buffer and scanned for those few attributes only.
@@ -9,7 +9,7 @@
 #include <minizip/unzip.h>
 
 // Positions `zip` on the picture the book declares as its cover. False
-// when it declares none, the entry is not a picture or is missing, or a
+// when it is no book, declares none, the entry is not a picture or is missing, or a
 // file on the way is missing, damaged, larger than kBookFileBytes or
 // stored in a way the reader cannot unpack.
 bool LocateBookCover(unzFile zip);
