@@ -40,18 +40,20 @@ static const wchar_t* const kOdd[] = {L"corrupt.mp4", L"empty.mp4", L"broken.png
 // "stored ..." names are RAR archives of the fixture pages (readArchive).
 static const wchar_t* const kComics[] = {
     L"comic.cbz", L"methods.cbz", L"cjk.cbz", L"unflagged.cbz", L"zip64.cbz", L"dotdot.cbz",
-    L"stored rar5.cbr", L"stored rar4 solid.cbr",
+    L"stored rar5.cbr", L"stored rar4 solid.cbr", L"solid.cb7", L"nonsolid.cb7", L"lie.cb7", L"comic.cbt",
+    L"gnu.cbt",
 };
-static const wchar_t* const kAlbums[] = {L"album.zip", L"stored rar5 solid.rar"};
+static const wchar_t* const kAlbums[] = {L"album.zip", L"stored rar5 solid.rar", L"book3.epub", L"book2.epub"};
 // Archives whose cover cannot become a thumbnail: libarchive's RARs (real
 // compression, covers that are no pictures), damaged, encrypted, empty,
-// a lone volume. The bomb is left to the end-to-end tests: each request
-// would write 256 MiB.
+// a lone volume. The ZIP bomb is left to the end-to-end tests: each
+// request would write 256 MiB; the 7-Zip one is refused before unpacking.
 static const wchar_t* const kOddArchives[] = {
     L"rar4.rar",      L"rar5.rar",           L"rar5-solid.rar",     L"unicode.rar",
     L"broken.rar",    L"encrypted-data.rar", L"encrypted-head.rar", L"volume1\\test.part1.rar",
     L"badcrc.cbz",    L"bzip2-cover.cbz",    L"encrypted.cbz",      L"empty.cbz",
-    L"text.cbz",      L"stub.zip",
+    L"text.cbz",      L"stub.zip",           L"ppmd.cb7",           L"encrypted.cb7",
+    L"encrypted-head.cb7", L"badcrc.cb7",    L"bomb.cb7",
 };
 
 #define SAMPLES(list) list, sizeof list / sizeof list[0]

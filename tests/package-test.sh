@@ -26,7 +26,7 @@ python3 "$ROOT/scripts/package" --no-build --out "$WORK/again" > /dev/null 2>&1 
 cmp -s "$ZIP" "$WORK/again/vistrel-$VERSION.zip" && ok "packed twice: the same bytes" || fail "packed twice: the zips differ"
 
 expected="pluginst.inf vistrel.wlx64 vistrel.wlx UnRAR64.dll UnRAR.dll vistrel-host.exe vistrel-guide.txt \
-vistrel-settings.txt license-UnRAR.txt license-libjpeg-turbo.txt license-zlib-minizip.txt"
+vistrel-settings.txt license-UnRAR.txt license-libjpeg-turbo.txt license-zlib-minizip.txt license-7zip.txt"
 names=$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$ZIP")
 [ "$names" = "$expected" ] && ok "the zip holds: $names" || fail "the zip holds: $names"
 

@@ -4,9 +4,12 @@
 #pragma once
 #include <windows.h>
 
-enum { kArchiveUnknown = 0, kArchiveZip = 1, kArchiveRar = 2 };
+enum { kArchiveUnknown = 0, kArchiveZip = 1, kArchiveRar = 2, kArchiveSevenZip = 3, kArchiveTar = 4 };
 
-// kArchiveZip for "PK", kArchiveRar for "Rar", else (or unreadable) 0.
+// kArchiveTar for a first header that holds the "ustar" magic and adds up
+// to its checksum, else kArchiveZip for "PK", kArchiveRar for "Rar",
+// kArchiveSevenZip for 7-Zip's signature; 0 for anything else or an
+// unreadable file.
 int ProbeArchiveType(const wchar_t* path);
 
 // Extract the cover of `archive` over the existing file `destination`.
@@ -16,6 +19,12 @@ int ProbeArchiveType(const wchar_t* path);
 // gCoverByteLimit), in which case `destination` may hold a part of it.
 int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode);
 int ExtractRarCover(const wchar_t* archive, const wchar_t* destination, int mode);
+int ExtractSevenZipCover(const wchar_t* archive, const wchar_t* destination, int mode);
+int ExtractTarCover(const wchar_t* archive, const wchar_t* destination, int mode);
+
+// Whether the 512-byte block is a tar header: its checksum field holds the
+// sum of its bytes (the field itself counted as spaces).
+bool IsTarHeader(const unsigned char* block);
 
 // The most bytes an extracted cover may have: a small archive whose cover
 // expands to gigabytes must not fill the user's disk or hold up the host.

@@ -15,7 +15,8 @@ long gArchiveEntryLimit = kArchiveEntryLimit;
 
 int ProbeArchiveType(const wchar_t* path)
 {
-    unsigned char head[3] = {0, 0, 0};
+    static const unsigned char kSevenZipSignature[] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+    unsigned char head[512];
     DWORD got = 0;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -23,8 +24,15 @@ int ProbeArchiveType(const wchar_t* path)
     BOOL read = ReadFile(file, head, sizeof head, &got, NULL);
     CloseHandle(file);
     if (!read) return kArchiveUnknown;
+    // A tar starts with the name of its first entry, which may well begin
+    // with "PK" or "Rar": the magic and the checksum go first.
+    if (got == sizeof head && memcmp(head + 257, "ustar", 5) == 0 && (head[262] == 0 || head[262] == ' ') &&
+        IsTarHeader(head))
+        return kArchiveTar;
     if (got >= 2 && head[0] == 'P' && head[1] == 'K') return kArchiveZip;
-    if (got == 3 && memcmp(head, "Rar", 3) == 0) return kArchiveRar;
+    if (got >= 3 && memcmp(head, "Rar", 3) == 0) return kArchiveRar;
+    if (got >= sizeof kSevenZipSignature && memcmp(head, kSevenZipSignature, sizeof kSevenZipSignature) == 0)
+        return kArchiveSevenZip;
     return kArchiveUnknown;
 }
 
@@ -68,6 +76,11 @@ static void releaseArchive(HANDLE hold, const wchar_t* archive, const KeptTimes&
     CloseHandle(hold);
 }
 
+// By archive type.
+static int (*const kExtractors[])(const wchar_t*, const wchar_t*, int) = {
+    NULL, ExtractZipCover, ExtractRarCover, ExtractSevenZipCover, ExtractTarCover,
+};
+
 int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
 {
     int result = 0;
@@ -81,8 +94,7 @@ int MakeArchiveThumbnail(const wchar_t* source, wchar_t* out, int mode)
     type = ProbeArchiveType(source);
     if (type == kArchiveUnknown) goto done;
     if (!makeTemporaryOutput(szCoverFile)) goto done;
-    extracted = type == kArchiveZip ? ExtractZipCover(source, szCoverFile, mode)
-                                    : ExtractRarCover(source, szCoverFile, mode);
+    extracted = kExtractors[type](source, szCoverFile, mode);
     if (extracted == 1) result = irfanviewGetImageThumbnail(source, out, szCoverFile);
 done:
     if (szCoverFile[0]) DeleteFileW(szCoverFile);

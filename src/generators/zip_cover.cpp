@@ -8,6 +8,7 @@
 
 #include "generators/archive_cover.h"
 #include "generators/cover_choice.h"
+#include "generators/epub_cover.h"
 
 enum { kZipNameBytes = 4 * kEntryNameChars, kZipChunkBytes = 64 * 1024, kZipUtf8Flag = 0x800, kZipEncrypted = 1 };
 
@@ -94,6 +95,13 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
     unzFile zip = unzOpen2_64(archive, &files);
     if (!zip) return 0;
     if (unzGetGlobalInfo64(zip, &global) != UNZ_OK || global.number_entry == 0) goto done;
+    // A book names its own cover; its pictures are chosen from only when
+    // it names none or that one cannot be had.
+    if (LocateBookCover(zip) && unzGetCurrentFileInfo64(zip, &chosenInfo, NULL, 0, NULL, 0, NULL, 0) == UNZ_OK &&
+        !(chosenInfo.flag & kZipEncrypted) && extractCurrent(zip, chosenInfo, destination)) {
+        result = 1;
+        goto done;
+    }
 
     for (int index = 0, status = unzGoToFirstFile(zip); status == UNZ_OK; ++index, status = unzGoToNextFile(zip)) {
         wchar_t name[kEntryNameChars];

@@ -22,12 +22,12 @@ const SettingHelp gSettingHelp[] = {
      L"Files with these extensions are handled as pictures: the image converter scales them into the thumbnail, "
      L"and the quick view shows them in the image viewer."},
     {L"Comics extension list (chars)",
-     L"Files with these extensions are comic archives (ZIP or RAR, told apart by their content): the picture whose "
-     L"name sorts first becomes the thumbnail. They have no quick view."},
+     L"Files with these extensions are comic archives (ZIP, RAR, 7-Zip or tar, told apart by their content): the "
+     L"picture whose name sorts first becomes the thumbnail. They have no quick view."},
     {L"Albums extension list (chars)",
-     L"Files with these extensions are album archives (ZIP or RAR, told apart by their content): the first picture "
-     L"whose name holds cover, folder or preview becomes the thumbnail, else the one whose name sorts first. "
-     L"They have no quick view."},
+     L"Files with these extensions are album archives (ZIP, RAR, 7-Zip or tar, told apart by their content): the "
+     L"first picture whose name holds cover, folder or preview becomes the thumbnail, else the one whose name sorts "
+     L"first. A book (EPUB) that names its cover picture shows that one. They have no quick view."},
     {L"Lister extension exclusion(!) list (chars)",
      L"Files with these extensions are never shown in the quick view, whatever list they stand in; they still get "
      L"thumbnails."},

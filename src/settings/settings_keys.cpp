@@ -87,7 +87,7 @@ constexpr SettingKey gSettingKeys[kSettingKeyCount] = {
         L"3ga, aa, aac, ac3, acm, act, adx, aea, afc, aif, aiff, aix, alaw, amr, apc, ape, au, bfstm, bit, brstm, caf, cdr, cpt, dsf, dss, dts, dtshd, eac3, flac, fsb, g722, g726, gsm, hca, hdp, ics, iff, ircam, it, m4a, mlp, mmf, mp3, musx, ogg, oma, opus, pvf, qcp, ram, raw, rf64, rso, sap, sbg, sds, sdx, sf, shn, sid, tak, tta, u8, vag, voc, vqf, w64, wav, wma, wv, xa, xwma", szAudiosExtensionList),
     KEY_LIST(L"Images extension list (chars)",
         L"3fr, ai, apng, arw, b3d, blp, bmp, cgm, clp, cmx, cr2, crw, dcm, dcx, dds, dib, djvu, dng, dwg, dxf, ecw, emf, eps, erf, exr, fit, fpx, g3, ids, iiq, im1, im24, im32, im8, ima, img, iw44, j2k, jls, jng, jp2, jpc, jpe, jpeg, jpf, jpg, jpm, jxr, kdc, lbm, mng, mos, mpo, mrw, nef, nrw, orf, pbm, pcc, pcd, pcx, pdf, pdn, pef, pgm, plt, png, pnm, ppm, ps, psd, psp, raf, ras, rgb, rgba, rle, rw2, rwl, sff, sfw, sgi, srf, sun, svg, tga, tif, tiff, ttf, urt, wbc, wbmp, wbz, wdp, webp, wmf, wsq, x3f, xbm, xcf, xcfbz2, xcfgz, xpm", szImagesExtensionList),
-    KEY_LIST(L"Comics extension list (chars)", L"cbr, cbz", szComicsExtensionList),
+    KEY_LIST(L"Comics extension list (chars)", L"cb7, cbr, cbt, cbz", szComicsExtensionList),
     KEY_LIST(L"Albums extension list (chars)", L"apk, epub, jar, rar, waz, zip", szAlbumsExtensionList),
     KEY_LIST(L"Lister extension exclusion(!) list (chars)", L"djvu, pdf", szListerExclusionList),
     KEY_TOOL(L"ffmpegPath (chars)", L"bin\\ffmpeg\\ffmpeg.exe", szFfmpegPath),

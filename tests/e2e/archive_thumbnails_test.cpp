@@ -79,7 +79,7 @@ struct ArchiveThumbnails : ::testing::Test {
 TEST_F(ArchiveThumbnails, TheCoverOfEveryKindOfArchiveOrNothingAndNoTraces)
 {
     const struct {
-        const wchar_t* name; // the extension decides: comic (cbz, cbr) or album
+        const wchar_t* name; // the extension decides: comic (cbz, cbr, cb7, cbt) or album
         std::string bytes;
         unsigned colour; // of the thumbnail, kNone for no thumbnail
         const wchar_t* boxes;
@@ -116,6 +116,14 @@ TEST_F(ArchiveThumbnails, TheCoverOfEveryKindOfArchiveOrNothingAndNoTraces)
         {L"test.part1.rar", fixture(L"volume1\\test.part1.rar"), kNone, L"OutProcessFileError;"},
         {L"again.part1.rar", fixture(L"volume1\\test.part1.rar"), kNone, L""},
         {L"bomb.cbz", fixture(L"bomb.cbz"), kNone, L""},
+        {L"solid.cb7", fixture(L"solid.cb7"), kRed, L""},
+        {L"nonsolid.cb7", fixture(L"nonsolid.cb7"), kRed, L""},
+        {L"comic.cbt", fixture(L"comic.cbt"), kRed, L""},
+        {L"book3.epub", fixture(L"book3.epub"), kRed, L""},
+        {L"book2.epub", fixture(L"book2.epub"), kRed, L""},
+        {L"badopf.epub", fixture(L"badopf.epub"), kRed, L""},
+        {L"encrypted.cb7", fixture(L"encrypted.cb7"), kNone, L""},
+        {L"bomb.cb7", fixture(L"bomb.cb7"), kNone, L""},
     };
     for (bool cache : {false, true}) {
         UnloadPluginWithTools(&plugin);

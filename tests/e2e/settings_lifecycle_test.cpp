@@ -156,7 +156,7 @@ TEST_F(SettingsLifecycle, FirstRequestCreatesAUnicodeFileWithEveryKey)
     }
     EXPECT_EQ(IniValueInFile(ini, L"ffmpegPath (chars)"), dir->path + L"bin\\ffmpeg\\ffmpeg.exe");
     EXPECT_EQ(IniValueInFile(ini, L"irfanviewPath (chars)"), dir->path + L"bin\\IrfanView_64\\i_view64.exe");
-    EXPECT_EQ(IniValueInFile(ini, L"Comics extension list (chars)"), L"cbr, cbz");
+    EXPECT_EQ(IniValueInFile(ini, L"Comics extension list (chars)"), L"cb7, cbr, cbt, cbz");
     EXPECT_EQ(IniValueInFile(ini, L"PercentPosition (double)"), L"17.4");
     EXPECT_EQ(IniValueInFile(ini, L"Debug (bool)"), L"0");
     EXPECT_TRUE(watcher.boxes().empty());

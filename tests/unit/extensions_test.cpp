@@ -126,7 +126,7 @@ TEST(MediaClassification, BuiltInListsHaveTheirSizesAndDoNotOverlap)
     EXPECT_EQ(gVideoExtensions.count, 96);
     EXPECT_EQ(gAudioExtensions.count, 72);
     EXPECT_EQ(gImageExtensions.count, 103);
-    EXPECT_EQ(gComicExtensions.count, 2);
+    EXPECT_EQ(gComicExtensions.count, 4);
     EXPECT_EQ(gAlbumExtensions.count, 6);
     EXPECT_EQ(gListerExcludedExtensions.count, 2);
 
