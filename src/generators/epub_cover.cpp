@@ -374,15 +374,17 @@ static bool isPictureName(const char* path)
     return ClassifyImageName(name) != kImageNone || IsOtherImageName(name);
 }
 
+bool StartsLikeBook(unzFile zip)
+{
+    return unzGoToFirstFile(zip) == UNZ_OK && currentEntryIs(zip, "mimetype");
+}
+
 bool LocateBookCover(unzFile zip)
 {
     bool found = false;
     size_t size = 0;
     char rootfile[kBookPathBytes], package[kBookPathBytes], href[kBookPathBytes], cover[kBookPathBytes];
-    // A book's first entry is "mimetype"; other archives, most of them,
-    // cost one entry's look and not a walk over all of theirs.
-    if (unzGoToFirstFile(zip) != UNZ_OK || !currentEntryIs(zip, "mimetype")) return false;
-    if (!locateEntry(zip, "META-INF/container.xml")) return false;
+    if (!locateEntry(zip, kBookContainer)) return false;
     char* text = (char*)malloc(kBookFileBytes + 1);
     if (!text || !readCurrent(zip, text, &size)) goto done;
     if (!FindRootfilePath(text, size, rootfile, sizeof rootfile)) goto done;

@@ -1,13 +1,20 @@
-// The cover a book declares. An EPUB is a ZIP whose first entry is
-// "mimetype"; its META-INF/container.xml names its package document, whose manifest marks the cover picture (EPUB 3:
-// properties="cover-image"; EPUB 2: <meta name="cover" content="ID">
-// and the item of that id). Both files are read whole into a bounded
-// buffer and scanned for those few attributes only.
+// The cover a book declares. An EPUB is a ZIP that holds
+// META-INF/container.xml, which names its package document, whose manifest
+// marks the cover picture (EPUB 3: properties="cover-image"; EPUB 2:
+// <meta name="cover" content="ID"> and the item of that id). Both files
+// are read whole into a bounded buffer and scanned for those few
+// attributes only.
 #pragma once
 #include <stddef.h>
 
 #include <minizip/unzip.h>
 
+// The entry that makes a ZIP a book.
+#define kBookContainer "META-INF/container.xml"
+
+// Whether the first entry is "mimetype", as books have it: tells most books
+// at once, without a walk over the entries.
+bool StartsLikeBook(unzFile zip);
 // Positions `zip` on the picture the book declares as its cover. False
 // when it is no book, declares none, the entry is not a picture or is missing, or a
 // file on the way is missing, damaged, larger than kBookFileBytes or

@@ -82,6 +82,23 @@ done:
     return ok;
 }
 
+static bool isBookContainer(const wchar_t* name)
+{
+    wchar_t wanted[] = L"" kBookContainer;
+    for (size_t i = 0;; ++i) {
+        wchar_t c = name[i] == L'\\' ? L'/' : name[i];
+        if (c != wanted[i]) return false;
+        if (!c) return true;
+    }
+}
+
+static bool extractBookCover(unzFile zip, const wchar_t* destination)
+{
+    unz_file_info64 info;
+    return LocateBookCover(zip) && unzGetCurrentFileInfo64(zip, &info, NULL, 0, NULL, 0, NULL, 0) == UNZ_OK &&
+           !(info.flag & kZipEncrypted) && extractCurrent(zip, info, destination);
+}
+
 int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode)
 {
     int result = 0;
@@ -89,6 +106,7 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
     unz_global_info64 global;
     unz64_file_pos chosenPosition = {};
     unz_file_info64 chosenInfo = {};
+    bool book = false, container = false;
     CoverChoice choice;
     StartCoverChoice(&choice);
     fill_win32_filefunc64W(&files);
@@ -97,8 +115,8 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
     if (unzGetGlobalInfo64(zip, &global) != UNZ_OK || global.number_entry == 0) goto done;
     // A book names its own cover; its pictures are chosen from only when
     // it names none or that one cannot be had.
-    if (LocateBookCover(zip) && unzGetCurrentFileInfo64(zip, &chosenInfo, NULL, 0, NULL, 0, NULL, 0) == UNZ_OK &&
-        !(chosenInfo.flag & kZipEncrypted) && extractCurrent(zip, chosenInfo, destination)) {
+    book = StartsLikeBook(zip);
+    if (book && extractBookCover(zip, destination)) {
         result = 1;
         goto done;
     }
@@ -108,12 +126,20 @@ int ExtractZipCover(const wchar_t* archive, const wchar_t* destination, int mode
         if (index >= gArchiveEntryLimit) goto done;
         unz_file_info64 info;
         if (!entryName(zip, name, &info)) continue;
+        if (!book && isBookContainer(name)) container = true;
         bool stop = ConsiderCoverEntry(&choice, name, index, mode);
         if (choice.bestIndex == index) {
             unzGetFilePos64(zip, &chosenPosition);
             chosenInfo = info;
         }
         if (stop) break;
+    }
+    // A book whose first entry is not "mimetype" is told by its container,
+    // seen on the way: other archives pay nothing for it. (An album whose
+    // listing stopped early at a picture named as a cover keeps that one.)
+    if (container && extractBookCover(zip, destination)) {
+        result = 1;
+        goto done;
     }
     // An encrypted cover would need a password, and nobody may be asked.
     if (choice.bestIndex < 0 || (chosenInfo.flag & kZipEncrypted)) goto done;

@@ -277,7 +277,7 @@ TEST_F(ArchiveCover, SevenZipTarAndBookArchivesGiveTheirCoverOrNothing)
         {L"book3.epub", kArchiveZip, L"red.jpg"},
         {L"book2.epub", kArchiveZip, L"red.jpg"},
         {L"badopf.epub", kArchiveZip, L"red.jpg"}, // the album choice
-        {L"nomimetype.epub", kArchiveZip, L"red.jpg"}, // no book: the album choice
+        {L"nomimetype.epub", kArchiveZip, L"red.jpg"}, // a book by its container alone
     };
     for (const auto& row : rows) {
         std::wstring path = ArchivePath(row.file);
