@@ -363,14 +363,10 @@ TEST_F(RunnerRun, OddQuotesInASettingLeaveNoFileNameToTheInterpreter)
     std::wstring made = scratch.path + L"made";
     std::wstring source = scratch.path + L"a & mkdir " + made + L" & b.mp4";
     const wchar_t* const paths[] = {source.c_str()};
-    for (const wchar_t* setting : {L"-metadata title=\"x", L"-a \"x\" -b \"y"}) {
-        DeleteFileW(recordFile.c_str());
-        std::wstring arguments = std::wstring(setting) + L" -i \"" + source + L"\"";
-        RunThroughShell(ToolPath().c_str(), arguments.c_str(), paths);
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made.c_str())) << setting;
-        EXPECT_EQ(1u, RecordedLines(recordFile).size()) << setting;
-    }
-    EXPECT_TRUE(RecordedBoxes().empty());
+    std::wstring arguments = L"-metadata title=\"x -i \"" + source + L"\"";
+    RunThroughShell(ToolPath().c_str(), arguments.c_str(), paths);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made.c_str()));
+    EXPECT_EQ(1u, RecordedLines(recordFile).size());
 }
 
 // An inheritable handle of the host (the test makes one with a value no
