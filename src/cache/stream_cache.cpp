@@ -48,9 +48,9 @@ static bool gRefuseTimeRestores;
 
 // The ":cache.ini" stream, read once per request: the stored position and
 // the record come from one read instead of a profile-function call each.
-// A stream too large for the buffer, or not valid UTF-8 after a UTF-8 mark,
-// is left to those functions.
-enum { kCacheIniBytes = 8192, kCacheIniUnread = -1, kCacheIniUndecoded = -2 };
+// A stream past the bound holds nothing for us (no record, no position); one
+// that is not valid UTF-8 after a UTF-8 mark is left to those functions.
+enum { kCacheIniBytes = kCacheRecordMaxBytes, kCacheIniUnread = -1, kCacheIniUndecoded = -2 };
 static wchar_t gCacheIniText[kCacheIniBytes + 1];
 static int gCacheIniLength = kCacheIniUnread;
 
@@ -139,7 +139,8 @@ static void readCacheIni()
         if (!got || (total += got) == sizeof bytes) break;
     }
     CloseHandle(file);
-    int length = total > kCacheIniBytes ? -1 : decodeProfileBytes(bytes, total, gCacheIniText, kCacheIniBytes + 1);
+    if (total > kCacheIniBytes) return; // read as empty: a miss
+    int length = decodeProfileBytes(bytes, total, gCacheIniText, kCacheIniBytes + 1);
     gCacheIniLength = length < 0 ? kCacheIniUndecoded : length;
 }
 
@@ -463,6 +464,40 @@ int captureSourceTimes(const wchar_t* source)
     return 1;
 }
 
+static bool recordPastBound()
+{
+    WIN32_FILE_ATTRIBUTE_DATA facts;
+    return GetFileAttributesExW(gFileThumbsCachedADS, GetFileExInfoStandard, &facts) &&
+           (facts.nFileSizeHigh != 0 || facts.nFileSizeLow > kCacheRecordMaxBytes);
+}
+
+// Writes `key`=`value` (`value` null: the key goes) into ":cache.ini". A
+// stream past the bound is not handed to the profile functions but written
+// over: the section with this one key is all it holds afterwards. It is
+// opened as it stands rather than created anew, which a hidden or system
+// file would refuse; the keys and values are ASCII, which every reader takes
+// alike.
+static void writeRecordKey(const wchar_t* key, const wchar_t* value)
+{
+    if (!recordPastBound()) {
+        WritePrivateProfileStringW(kCacheRecordSection, key, value, gFileThumbsCachedADS);
+        return;
+    }
+    wchar_t line[kFormatWideChars];
+    char bytes[kFormatWideChars];
+    DWORD written = 0;
+    int length = value ? FormatWide(line, L"[%ls]\r\n%ls=%ls\r\n", kCacheRecordSection, key, value)
+                       : FormatWide(line, L"[%ls]\r\n", kCacheRecordSection);
+    if (length < 0) return;
+    int count = WideCharToMultiByte(CP_UTF8, 0, line, length, bytes, (int)sizeof bytes, NULL, NULL);
+    if (count <= 0) return;
+    HANDLE stream = CreateFileW(gFileThumbsCachedADS, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    if (stream == INVALID_HANDLE_VALUE) return;
+    if (WriteFile(stream, bytes, (DWORD)count, &written, NULL) && written == (DWORD)count) SetEndOfFile(stream);
+    CloseHandle(stream);
+}
+
 void writeCacheRecord()
 {
     if (!(bADSRefreshIfFileTimeChanged || bADSRefreshIfCmdChanged || bADSAlwaysSaveCache)) return;
@@ -471,7 +506,7 @@ void writeCacheRecord()
         FormatWide(record, L"%ls|%ls", gRecordTime, gCacheSignature);
     else
         FormatWide(record, L"%ls|%ls|%dx%d", gRecordTime, gCacheSignature, gThumbWidth, gThumbHeight);
-    WritePrivateProfileStringW(kCacheRecordSection, gStreamName, record, gFileThumbsCachedADS);
+    writeRecordKey(gStreamName, record);
     gCacheIniLength = kCacheIniUnread;
 }
 
@@ -480,9 +515,9 @@ void writeStoredPosition()
     if (gCurrentPosition != gPercentPosition) {
         wchar_t value[kFormatWideChars];
         FormatWide(value, L"%.5f", gCurrentPosition);
-        WritePrivateProfileStringW(kCacheRecordSection, L"rot", value, gFileThumbsCachedADS);
+        writeRecordKey(L"rot", value);
     } else {
-        WritePrivateProfileStringW(kCacheRecordSection, L"rot", NULL, gFileThumbsCachedADS);
+        writeRecordKey(L"rot", NULL);
     }
     gCacheIniLength = kCacheIniUnread;
 }

@@ -13,3 +13,8 @@ static const wchar_t kCacheRecordStream[] = L":cache.ini";
 static const wchar_t kCacheRecordSection[] = L"vistrel";
 // Separates the fields of a record: time|signature[|WxH].
 static const wchar_t kCacheRecordSeparator = L'|';
+// The largest record stream that is read. The plug-in's records stay far
+// below it; a larger one is planted or damaged and holds no record of
+// ours. Handed to the profile functions, it would be read and rewritten
+// whole on every request, so it counts as no record and is written over.
+enum { kCacheRecordMaxBytes = 8192 };

@@ -27,11 +27,6 @@ enum {
     kNameAttempts = 51,
 };
 
-static bool fileExists(const wchar_t* path)
-{
-    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool MakeUniqueTempName(wchar_t* destination, const wchar_t* prefix, const wchar_t* extension)
 {
     static unsigned sCalls = 0;
@@ -43,22 +38,30 @@ bool MakeUniqueTempName(wchar_t* destination, const wchar_t* prefix, const wchar
     // then stays within 259 characters.
     if (length + wcslen(prefix) + wcslen(extension) + 5 >= 260) return false;
 
-    // The name is not reserved. Seeded from the clock's second alone, two
-    // calls within one second (in this process or another one) would draw
-    // the same numbers and hand out the same free name twice.
+    // Seeded from the clock's second alone, two calls within one second (in
+    // this process or another one) would draw the same numbers.
     srand((unsigned)time(NULL) ^ (GetCurrentProcessId() << 16) ^ (++sCalls * 2654435761u));
-    bool taken = true;
-    for (int i = 0; i < kNameAttempts && taken; ++i) {
+    for (int i = 0; i < kNameAttempts; ++i) {
         int a = rand() % 100;
         int b = rand() % 99;
         int n = a * b;
         if (n < 100) n *= rand() % 99;
         if (FormatWideUnbounded(name, kTempNameChars, L"%ls%ls%d.%ls", folder, prefix, n + i, extension) < 0)
             return false;
-        taken = fileExists(name);
+        // Made here, so that the name is ours: a name only found free could
+        // be drawn again (the long-output route draws two) or be taken by
+        // another program before the converter writes to it.
+        HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            // Shorter than 260 characters, as tested above.
+            return CopyWide(destination, kTempNameChars, name) != 0;
+        }
+        // Another file of that name, or one being deleted: try another.
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return false;
     }
-    if (taken) return false;
-    return CopyWide(destination, kTempNameChars, name) != 0;
+    return false;
 }
 
 bool BuildImageArguments(wchar_t* out, const wchar_t* input, int width, int height, const wchar_t* midParams,
@@ -90,13 +93,13 @@ int irfanviewGetImageThumbnail(const wchar_t* source, wchar_t* fileOutput, const
         if (bDebug) DebugOnlyBoxInt((int)wcslen(fileOutput));
     }
     if (gUseADS) {
-        if (!captureSourceTimes(source)) return 0;
+        if (!captureSourceTimes(source)) goto done;
         timesCaptured = true;
     } else {
         // The caller's temporary file gives way to a name ending in .jpg,
         // under which the caller reads and deletes the result.
         DeleteFileW(fileOutput);
-        if (!MakeUniqueTempName(fileOutput, L"vsl", L"jpg")) return 0;
+        if (!MakeUniqueTempName(fileOutput, L"vsl", L"jpg")) goto done;
     }
 
     input = fileToLoad[0] ? fileToLoad : source;

@@ -3,10 +3,11 @@
 #pragma once
 #include <windows.h>
 
-// Puts "<temp dir><prefix><number>.<extension>" into `destination` (at
-// least 260 characters) when no file of that name exists; the file is not
-// created. False, with `destination` untouched, when the temporary folder
-// is unknown or too long, or no free name was found.
+// Creates the empty file "<temp dir><prefix><number>.<extension>" under a
+// name no file had and puts that name into `destination` (at least 260
+// characters); the caller deletes the file. False, with `destination`
+// untouched and nothing created, when the temporary folder is unknown or
+// too long, or no new file could be made.
 bool MakeUniqueTempName(wchar_t* destination, const wchar_t* prefix, const wchar_t* extension);
 
 // The converter's arguments for fitting `input` into width x height and

@@ -6,6 +6,7 @@
 #include <wchar.h>
 
 #include "common/format.h"
+#include "generators/image_sequence.h"
 #include "generators/media_text.h"
 
 static const double kStillTimingThreshold = 0.1; // seconds; shorter stills have no timeline
@@ -186,16 +187,24 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
     // ffmpeg seeks in the file instead of decoding up to the position.
     // Raw streams cannot seek at all, not even to 0.
     bool timed = false;
+    const wchar_t* sourcePre = s->preInput;
+    wchar_t literalPre[kMediaCommandChars];
+    if (in->kind == kThumbStill && NeedsLiteralImageName(in->source, in->extension)) {
+        if (!CopyWide(literalPre, kMediaCommandChars, s->preInput) ||
+            !AppendWide(literalPre, kMediaCommandChars, kLiteralImageName))
+            main.fits = false;
+        sourcePre = literalPre;
+    }
     if (in->kind == kThumbWaveform) {
         putHead(&main, s->preInput, NULL, in->waveformImage, false);
     } else if (!hasTimeline(in->kind, duration)) {
         seek = 0;
-        putHead(&main, s->preInput, NULL, in->source, true);
+        putHead(&main, sourcePre, NULL, in->source, true);
     } else {
         wchar_t seekText[kFormatWideChars];
         if (FormatWide(seekText, L"%0.4lf", seek) < 0) main.fits = false;
-        putHead(&main, s->preInput, seekText, in->source, true);
-        putHead(&fallback, s->preInput, L"0", in->source, true);
+        putHead(&main, sourcePre, seekText, in->source, true);
+        putHead(&fallback, sourcePre, L"0", in->source, true);
         timed = true;
     }
 

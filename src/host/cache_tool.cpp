@@ -130,12 +130,15 @@ static bool inKeyList(const wchar_t* keys, const wchar_t* name)
     return false;
 }
 
-// The record's keys: the names of the thumbnails it describes.
+// The record's keys: the names of the thumbnails it describes. A record past
+// the plug-in's bound is none of its own and is not read: the profile
+// functions would read all of it.
 static void readRecordKeys(FileVisit* visit)
 {
     wchar_t path[kStreamPathChars];
     visit->keys[0] = visit->keys[1] = 0;
-    if (streamBytes(visit->file, kCacheRecordStream) < 0) return;
+    long long bytes = streamBytes(visit->file, kCacheRecordStream);
+    if (bytes < 0 || bytes > kCacheRecordMaxBytes) return;
     if (!joinPath(path, visit->file, kCacheRecordStream, kStreamPathChars)) return;
     GetPrivateProfileStringW(kCacheRecordSection, NULL, L"", visit->keys, kKeyListChars, path);
 }
@@ -213,8 +216,8 @@ static void listStream(FileVisit* visit, const wchar_t* stream, const wchar_t* c
     if (!visit->shown) report(STD_OUTPUT_HANDLE, L"%ls\n", visit->file);
     visit->shown = true;
     bool record = wcscmp(stream, kCacheRecordStream) == 0;
-    report(STD_OUTPUT_HANDLE, L"    %-16ls %-11ls %lld bytes\n", stream, record ? L"record" : (cell[0] ? cell : L"?"),
-           bytes);
+    const wchar_t* kind = record ? (bytes > kCacheRecordMaxBytes ? L"damaged" : L"record") : (cell[0] ? cell : L"?");
+    report(STD_OUTPUT_HANDLE, L"    %-16ls %-11ls %lld bytes\n", stream, kind, bytes);
     countStream(visit, stream, cell, bytes);
 }
 
@@ -337,8 +340,9 @@ static bool isDots(const wchar_t* name)
 }
 
 // Names in `folder` matching `pattern`: files are visited, folders walked
-// when `descend` (links to folders are not followed, so no folder is seen
-// twice and no walk goes round in circles).
+// when `descend`. Links are not followed, to folders (so no folder is seen
+// twice and no walk goes round in circles) nor to files, which may lie
+// outside what was named.
 static void visitMatches(CacheRun* run, const wchar_t* folder, const wchar_t* pattern, bool descend, int* matches)
 {
     wchar_t search[kPathChars], path[kPathChars];
@@ -349,9 +353,10 @@ static void visitMatches(CacheRun* run, const wchar_t* folder, const wchar_t* pa
     do {
         if (isDots(found.cFileName) || !joinPath(path, folder, found.cFileName, kPathChars)) continue;
         *matches += 1;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             visitFile(run, path);
-        } else if (descend && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        } else if (descend) {
             int inner = 0;
             if (joinPath(search, path, L"\\", kPathChars)) visitMatches(run, search, L"*", true, &inner);
         }

@@ -162,7 +162,8 @@ const SettingHelp gSettingHelp[] = {
      L"fast. 0: folders are left to the file manager."},
     {L"ListerCloseTempFileSleepTimeInMS (int)",
      L"Milliseconds the quick view waits after closing a file from the temporary folder, so that the player or "
-     L"viewer lets go of it before the file manager removes it."},
+     L"viewer lets go of it before the file manager removes it. The file manager does nothing else meanwhile, so "
+     L"the wait is at most 5000 milliseconds whatever the value; 0 or less does not wait."},
     {L"ADS (bool)",
      L"1: finished thumbnails are kept in a hidden stream of the file itself (NTFS only) and shown from there "
      L"without running any tool while they still match the file and the settings. 0: every thumbnail is made "

@@ -86,14 +86,21 @@ static void reportTooLong(const wchar_t* commandLine)
     ErrorBox(szSubject, kWarning);
 }
 
-static void reportBatchFile(const wchar_t* programPath)
+static void reportBatchFile(const wchar_t* programPath, bool expansion)
 {
-    ErrorBox(programPath, L"Batch file tools cannot run this file safely: its name holds % or !, which the batch "
-                          L"file would expand. Please set the path of the program itself in the ini");
+    if (expansion)
+        ErrorBox(programPath, L"Batch file tools cannot run this file safely: its name holds % or !, which the batch "
+                              L"file would expand. Please set the path of the program itself in the ini");
+    else
+        ErrorBox(programPath, L"Batch file tools cannot run this file safely: a settings text on its command line "
+                              L"holds an odd number of double quotes, which leaves the file's name unquoted. Please "
+                              L"set the path of the program itself in the ini, or pair the quotes");
 }
 
-int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
-                    size_t filePathCount)
+// `judgeQuoting` false: the file paths are not told apart from the
+// settings, so only their characters can be judged.
+static int runThroughShell(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
+                           size_t filePathCount, bool judgeQuoting)
 {
     if (!programPath) programPath = L"";
     if (!arguments) arguments = L"";
@@ -111,9 +118,10 @@ int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const 
         reportTooLong(szCommandLine);
         return kToolNotRun;
     }
-    if (NeedsDirectStart(programPath, filePaths, filePathCount)) {
+    bool expansion = NeedsDirectStart(programPath, filePaths, filePathCount);
+    if (expansion || (judgeQuoting && !FilePathsStayQuoted(programPath, arguments, filePaths, filePathCount))) {
         if (IsBatchFile(programPath)) {
-            reportBatchFile(programPath);
+            reportBatchFile(programPath, expansion);
             return kToolNotRun;
         }
         return runToolDirectly(programPath, arguments);
@@ -128,8 +136,14 @@ int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const 
     return RunToolProcess(szCommandLine, CREATE_NEW_CONSOLE, &startup, NULL, 0);
 }
 
+int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
+                    size_t filePathCount)
+{
+    return runThroughShell(programPath, arguments, filePaths, filePathCount, true);
+}
+
 int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments)
 {
     const wchar_t* const filePaths[] = {arguments};
-    return RunThroughShell(programPath, arguments, filePaths);
+    return runThroughShell(programPath, arguments, filePaths, 1, false);
 }

@@ -32,7 +32,8 @@ enum {
 // settings. The interpreter expands %NAME% (and !NAME! with delayed
 // expansion) even inside double quotes, which in a settings text is the
 // user's intent, but would let a file name inject text into the command.
-// When the program path or one of the file paths holds '%' or '!', the
+// When the program path or one of the file paths holds '%' or '!', or a
+// file path would not stand inside quotes (FilePathsStayQuoted), the
 // tool is therefore started directly instead (CreateProcessW, no console,
 // same time limit and result), and the one piece of shell syntax the
 // callers use is honoured by the runner itself: arguments that end in a
@@ -65,6 +66,14 @@ size_t BuildShellCommandLine(wchar_t* out, size_t capacity, const wchar_t* inter
 // skipped) holds a character that the interpreter would expand.
 bool NeedsDirectStart(const wchar_t* programPath, const wchar_t* const* filePaths, size_t filePathCount);
 
+// True when every place where one of the file paths (null and empty ones
+// skipped) stands in `arguments` lies inside double quotes as the
+// interpreter reads the command line of RunThroughShell. A settings text
+// with an odd number of quotes turns that quoting inside out, and '&', '|'
+// or '<' in a file name would then be syntax.
+bool FilePathsStayQuoted(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
+                         size_t filePathCount);
+
 // True when `programPath` names a batch file (.bat or .cmd in any letter
 // case, also in quotes or followed by the dots and blanks that file names
 // lose), which the platform hands to the interpreter however it is started.
@@ -85,10 +94,11 @@ extern HWND gFoundWindow;
 // Starts `programPath` (the application name) with `commandLine` (which
 // carries its own first token), hidden unless "Debug (bool)" is on,
 // inheriting no handles, and polls up to 60 times, 33 ms apart, for a top-level
-// window of its primary thread whose class is "SDL_app" or "IrfanView".
-// Returns the process handle (the caller closes it) with the window in
-// gFoundWindow, or null when the start failed or no window came up; a
-// program started without its window being found is ended.
+// window of its primary thread whose class is "SDL_app" or "IrfanView";
+// the polls stop as soon as the program has ended. Returns the process
+// handle (the caller closes it) with the window in gFoundWindow, or null
+// when the start failed, the program ended or no window came up; a program
+// started without its window being found is ended.
 HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* commandLine);
 
 // EnumWindows test: `threadId` is the started program's primary thread.

@@ -8,7 +8,8 @@
 void SetToolTimeLimitForTests(DWORD milliseconds);
 
 // RunThroughShell for tests that do not tell the file paths apart: all of
-// `arguments` counts as one.
+// `arguments` counts as one for its characters, and its quoting is not
+// judged.
 int RunThroughShell(const wchar_t* programPath, const wchar_t* arguments);
 
 // Makes every attempt to put a tool into its job fail, as it does on

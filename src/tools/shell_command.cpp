@@ -50,6 +50,40 @@ bool NeedsDirectStart(const wchar_t* programPath, const wchar_t* const* filePath
     return false;
 }
 
+// Whether the interpreter reads position `at` of `text` inside double
+// quotes, having been inside them at its start as `inside` says: a quote
+// toggles, and outside quotes a caret takes the next character, a quote
+// too, as it is.
+static bool quotedAt(const wchar_t* text, size_t at, bool inside)
+{
+    for (size_t i = 0; i < at && text[i]; ++i) {
+        if (text[i] == L'"')
+            inside = !inside;
+        else if (!inside && text[i] == L'^' && text[i + 1])
+            ++i;
+    }
+    return inside;
+}
+
+bool FilePathsStayQuoted(const wchar_t* programPath, const wchar_t* arguments, const wchar_t* const* filePaths,
+                         size_t filePathCount)
+{
+    if (!programPath) programPath = L"";
+    if (!arguments) arguments = L"";
+    // The program as BuildShellCommandLine places it: in quotes of ours,
+    // or as the settings quote it.
+    bool quoteProgram = strpos(programPath, L"\"", true, 1) != 1;
+    bool inside = quotedAt(programPath, wcslen(programPath), quoteProgram);
+    if (quoteProgram) inside = !inside;
+    for (size_t i = 0; filePaths && i < filePathCount; ++i) {
+        const wchar_t* path = filePaths[i];
+        if (!path || !path[0]) continue;
+        for (const wchar_t* at = wcsstr(arguments, path); at; at = wcsstr(at + 1, path))
+            if (!quotedAt(arguments, (size_t)(at - arguments), inside)) return false;
+    }
+    return true;
+}
+
 bool IsBatchFile(const wchar_t* programPath)
 {
     if (!programPath) return false;

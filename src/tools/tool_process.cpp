@@ -2,7 +2,17 @@
 // a fixed time nor leave anything running or holding files afterwards.
 #include "tools/tool_process.h"
 
+#include <tlhelp32.h>
+
 #include "tools/runner_testing.h"
+
+enum {
+    // Processes of a tree ended without a job that are waited for; one wait
+    // takes at most this many. A tool starts one or two.
+    kTreeProcesses = MAXIMUM_WAIT_OBJECTS,
+    // Walks of the process list: each finds what the ones before it missed.
+    kTreePasses = 8,
+};
 
 static DWORD gToolTimeLimit = kToolTimeLimitMs;
 static bool gRefuseJobs = false;
@@ -137,6 +147,69 @@ static void endJob(HANDLE job)
     }
 }
 
+static unsigned long long creationTime(HANDLE process)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return ((unsigned long long)created.dwHighDateTime << 32) | created.dwLowDateTime;
+}
+
+static int indexOfId(const DWORD* ids, int count, DWORD id)
+{
+    for (int i = 0; i < count; ++i)
+        if (ids[i] == id) return i;
+    return -1;
+}
+
+// Outside a job, ending the process we started ends the interpreter but not
+// the tool it runs, which would hold the output file and could write into
+// it after the caller has judged it. So the whole tree goes: every process
+// whose parent id is one of the tree's, found by walking the process list
+// again until a walk finds no more. Ids are reused, so a process created
+// before its supposed parent got its parent id from another process and is
+// left alone; the members stay open, so their ids cannot pass on meanwhile.
+static void endProcessTree(HANDLE root)
+{
+    HANDLE held[kTreeProcesses];
+    DWORD ids[kTreeProcesses];
+    unsigned long long created[kTreeProcesses];
+    int count = 1;
+    held[0] = root;
+    ids[0] = GetProcessId(root);
+    created[0] = creationTime(root);
+    TerminateProcess(root, ERROR_TIMEOUT);
+    for (int pass = 0; pass < kTreePasses && created[0]; ++pass) {
+        bool found = false;
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) break;
+        PROCESSENTRY32W entry;
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && count < kTreeProcesses;
+             more = Process32NextW(snapshot, &entry)) {
+            int parent = indexOfId(ids, count, entry.th32ParentProcessID);
+            if (parent < 0 || indexOfId(ids, count, entry.th32ProcessID) >= 0) continue;
+            HANDLE child = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                       entry.th32ProcessID);
+            if (!child) continue;
+            unsigned long long childCreated = creationTime(child);
+            if (childCreated == 0 || childCreated < created[parent]) {
+                CloseHandle(child);
+                continue;
+            }
+            TerminateProcess(child, ERROR_TIMEOUT);
+            held[count] = child;
+            ids[count] = entry.th32ProcessID;
+            created[count] = childCreated;
+            ++count;
+            found = true;
+        }
+        CloseHandle(snapshot);
+        if (!found) break;
+    }
+    WaitForMultipleObjects((DWORD)count, held, TRUE, kToolEndWaitMs);
+    for (int i = 1; i < count; ++i) CloseHandle(held[i]);
+}
+
 int RunToolProcess(wchar_t* commandLine, DWORD creationFlags, const STARTUPINFOW* startup, const HANDLE* handles,
                    size_t handleCount)
 {
@@ -155,14 +228,12 @@ int RunToolProcess(wchar_t* commandLine, DWORD creationFlags, const STARTUPINFOW
         result = (int)exitCode;
     } else {
         // Whatever it wrote so far is not a result.
-        if (!inJob) TerminateProcess(process.hProcess, ERROR_TIMEOUT);
         result = kToolTimedOut;
     }
-    if (inJob) {
+    if (inJob)
         endJob(job);
-    } else {
-        WaitForSingleObject(process.hProcess, kToolEndWaitMs);
-    }
+    else
+        endProcessTree(process.hProcess);
 
 done:
     closeProcess(&process);

@@ -23,7 +23,8 @@ BOOL CreateToolProcess(const wchar_t* applicationName, wchar_t* commandLine, DWO
 
 // Starts `commandLine` as CreateToolProcess does, inside a job of its own,
 // and waits for it up to the time limit. Whatever the tool started is ended
-// when the run ends, and gone before this returns. Returns the exit code (0
+// when the run ends (where no job can be had, as its process tree), and gone
+// before this returns. Returns the exit code (0
 // when it cannot be read), the platform error code when nothing could be
 // started, or kToolTimedOut when the tree was ended at the time limit.
 int RunToolProcess(wchar_t* commandLine, DWORD creationFlags, const STARTUPINFOW* startup, const HANDLE* handles,

@@ -45,7 +45,9 @@ HANDLE StartProgramFindWindow(const wchar_t* programPath, const wchar_t* command
     if (!CreateToolProcess(programPath, szCommandLine, 0, &startup, NULL, 0, &process)) return NULL;
 
     for (int attempt = 0; attempt < kWindowSearchAttempts; ++attempt) {
-        Sleep(kWindowSearchSleepMs);
+        // A program that has ended (a player refusing the file at once)
+        // shows no window: the host's thread is not held any longer.
+        if (WaitForSingleObject(process.hProcess, kWindowSearchSleepMs) != WAIT_TIMEOUT) break;
         EnumWindows(IsStartedProgramWindow, (LPARAM)process.dwThreadId);
         // The test clears the window on every call: non-null only when the
         // enumeration stopped at a match.

@@ -14,12 +14,16 @@
 #include "support/media.h"
 #include "support/plugin.h"
 #include "support/scratch.h"
+#include "tools/runner.h"
 
 namespace {
 
 const DWORD kEndWaitMs = 15000; // a closed stand-in ends well within this under load
 const DWORD kSleepMs = 1500;    // "ListerCloseTempFileSleepTimeInMS (int)" of these tests
 const wchar_t kMissingTool[] = L"File not found at specified location from ini";
+const wchar_t kBatchProgram[] = L"The quick view starts its player and viewer without the command interpreter";
+// What the window search takes when no window comes.
+const DWORD kWholeSearchMs = kWindowSearchAttempts * kWindowSearchSleepMs;
 
 // A stand-in embedded in our window sends it messages (its end notifies the
 // parent): waiting without dispatching them could wait forever.
@@ -121,11 +125,19 @@ TEST_F(ListerView, FoldersGetThePlaceholderOtherFilesItDoesNotShowGetNull)
 {
     ASSERT_TRUE(load());
     const std::wstring missingPlayer = scratch.path + L"bin\\ffplay.exe";
+    // Batch files that would start the stand-ins, which record their start.
+    const std::wstring batchPlayer = scratch.path + L"player.bat", batchViewer = scratch.path + L"viewer.CMD";
+    for (const std::wstring& batch : {batchPlayer, batchViewer})
+        ASSERT_TRUE(WriteFileBytes(batch, "@\"" + Utf8(PlayerStandIn().path) + "\" %*\r\n"));
+    HWND closedLister = OpenWindow(L"closed", WS_OVERLAPPEDWINDOW);
+    DestroyWindow(closedLister);
     struct Case {
         const char* label;
         std::wstring path;
         SettingsValues settings;
         bool placeholder, playerMissing;
+        const wchar_t* box = nullptr; // how another error box's message begins
+        HWND listerWindow = NULL; // null: the test's Lister
     } const cases[] = {
         {"folder", scratch.path, {}, true, false},
         {"folder, Lister off", scratch.path, {{L"ListerSupport (bool)", L"0"}}, true, false},
@@ -142,13 +154,21 @@ TEST_F(ListerView, FoldersGetThePlaceholderOtherFilesItDoesNotShowGetNull)
         {"no player", file(L"clip.mp4"), {{L"ffplayPath (chars)", missingPlayer}}, false, true},
         // A path of its own: the box of the row before is not shown twice.
         {"no player, an image", file(L"photo.png"), {{L"ffplayPath (chars)", missingPlayer + L"x"}}, false, true},
+        // The interpreter would run them over the whole command line.
+        {"batch player", file(L"50% & more.mp4"), {{L"ffplayPath (chars)", batchPlayer}}, false, false, kBatchProgram},
+        {"batch image viewer", file(L"photo.png"), {{L"irfanviewPath (chars)", batchViewer}}, false, false,
+         kBatchProgram},
+        // A placeholder that cannot be taken in must not stay on the desktop.
+        {"folder, Lister closed", scratch.path, {}, false, false, nullptr, closedLister},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         change(c.settings);
         size_t boxesBefore = boxes.boxes().size();
-        HWND window = open(c.path);
+        std::wstring path = c.path;
+        HWND window = plugin.ListLoadW(c.listerWindow ? c.listerWindow : lister, &path[0], 0);
         ASSERT_EQ(c.placeholder, window != NULL);
+        EXPECT_EQ(NULL, FindWindowW(L"Static", NULL)) << "a placeholder left on the desktop";
         if (window) {
             wchar_t className[64] = L"", text[512] = L"";
             GetClassNameW(window, className, 64);
@@ -164,9 +184,10 @@ TEST_F(ListerView, FoldersGetThePlaceholderOtherFilesItDoesNotShowGetNull)
             EXPECT_TRUE(close(window));
         }
         std::vector<SeenBox> seen = boxes.boxes();
-        ASSERT_EQ(boxesBefore + c.playerMissing, seen.size());
-        if (c.playerMissing) {
-            EXPECT_EQ(L"Error\n" + c.settings[0].second + L"\n\n" + kMissingTool, seen.back().text);
+        ASSERT_EQ(boxesBefore + (c.playerMissing || c.box), seen.size());
+        if (c.playerMissing || c.box) {
+            EXPECT_EQ(0u, seen.back().text.find(L"Error\n" + c.settings[0].second + L"\n\n" +
+                                                (c.box ? c.box : kMissingTool)));
         }
     }
     std::string narrow = Utf8(file(L"clip.avi"));
@@ -247,6 +268,7 @@ TEST_F(ListerView, WindowsAreEmbeddedFramelessAndVisibleOrTheirProgramEnded)
         std::wstring options;
         const char* className; // null: no window comes
         bool fills; // the player is moved onto the Lister's client area, the viewer is not
+        bool ends = false; // the program ends by itself before it is embedded
     } const cases[] = {
         {"player", L"clip.mp4", PlayerStandIn(), L"", "SDL_app", true},
         // Its window stays 640 x 480: the plug-in stops waiting and embeds it.
@@ -254,13 +276,23 @@ TEST_F(ListerView, WindowsAreEmbeddedFramelessAndVisibleOrTheirProgramEnded)
         {"image viewer", L"photo.png", ImageViewerStandIn(), L"", "IrfanView", false},
         {"player without a window", L"clip.mp4", PlayerStandIn(),
          L"--no-window --exit-after 120000 --pid-file \"" + pidFile + L"\"", nullptr, false},
+        // A player that refuses the file ends: the host is not kept waiting,
+        // and gets no window that is gone.
+        {"player that ends at once", L"clip.mp4", PlayerStandIn(),
+         L"--no-window --exit-after 1 --pid-file \"" + pidFile + L"\"", nullptr, false, true},
+        {"player gone before it has its size", L"clip.mp4", PlayerStandIn(),
+         L"--exit-after 200 --resize-after 600000 --pid-file \"" + pidFile + L"\"", nullptr, false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         SteerStandIn(c.program, c.options);
-        HWND window = open(file(c.name));
+        std::wstring path = file(c.name);
+        DWORD start = GetTickCount();
+        HWND window = open(path);
+        DWORD elapsed = GetTickCount() - start;
         ASSERT_EQ(c.className != nullptr, window != NULL);
         if (!window) {
+            EXPECT_TRUE(!c.ends || elapsed < kWholeSearchMs) << elapsed << " ms";
             EXPECT_TRUE(StandInEnded(pidFile, kEndWaitMs)) << "a hidden player would play on with no window to close";
             continue;
         }

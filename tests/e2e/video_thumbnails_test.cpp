@@ -102,10 +102,12 @@ TEST_F(VideoThumbnails, StereoAndVrCropsKeepOneView)
 {
     // Two probes in a 320x180 cell, each a tenth of the cell: side by side
     // across the middle, or one above the other.
+    ScratchDir copies{L"video-copies"};
     struct Case {
         const wchar_t* name;
         bool stacked;
         unsigned first, second;
+        const wchar_t* copyOf = nullptr; // the sample, renamed
     } const cases[] = {
         {L"clip_SBS.mp4", false, kRed, kRed},
         {L"clip_LR.mkv", false, kRed, kRed},
@@ -116,6 +118,8 @@ TEST_F(VideoThumbnails, StereoAndVrCropsKeepOneView)
         {L"clip_TB_180.mp4", true, kGreen, kGreen},
         {L"clip_OverUnder_360.mkv", true, kGreen, kGreen},
         {L"photo.jps", false, kRed, kRed},
+        // Not a sequence shot0.jps, shot1.jps... to ffmpeg.
+        {L"shot%d.jps", false, kRed, kRed, L"photo.jps"},
         // No layout: both views stay.
         {L"clip_MONO.mp4", false, kRed, kBlue},
         {L"clip_sbs.mp4", false, kRed, kBlue},
@@ -126,8 +130,12 @@ TEST_F(VideoThumbnails, StereoAndVrCropsKeepOneView)
     ASSERT_TRUE(load({{L"OverlayInfo (bool)", L"0"}}));
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
+        std::wstring path = c.copyOf ? copies.path + c.name : MediaPath(c.name);
+        if (c.copyOf) {
+            ASSERT_TRUE(CopyFileW(MediaPath(c.copyOf).c_str(), path.c_str(), FALSE));
+        }
         BitmapPixels pixels;
-        ASSERT_TRUE(RequestPixels(plugin, MediaPath(c.name), 320, 180, &pixels));
+        ASSERT_TRUE(RequestPixels(plugin, path, 320, 180, &pixels));
         MeanRgb first = c.stacked ? MeanColourAt(pixels, 0.45, 0.25, 0.1, 0.1) : MeanColourAt(pixels, 0.3, 0.45, 0.1, 0.1);
         MeanRgb second = c.stacked ? MeanColourAt(pixels, 0.45, 0.65, 0.1, 0.1) : MeanColourAt(pixels, 0.6, 0.45, 0.1, 0.1);
         EXPECT_LT(ColourDistance(first, c.first), 70) << first.r << "," << first.g << "," << first.b;

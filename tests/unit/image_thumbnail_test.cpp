@@ -99,22 +99,25 @@ struct ImageGenerator : ::testing::Test {
     }
 };
 
-TEST_F(ImageGenerator, UniqueTemporaryNamesAreFreshUnreservedAndFitTheBuffer)
+TEST_F(ImageGenerator, UniqueTemporaryNamesAreNewFilesOfOursAndFitTheBuffer)
 {
-    // Two names drawn within one second (as the long-output route does)
-    // must differ, since neither file exists yet.
+    // Each name is a file made by the call, so the second of two names
+    // drawn at once (as the long-output route does) can never be the first.
+    useTemp(dir.path);
     wchar_t first[260], second[260];
     ASSERT_TRUE(MakeUniqueTempName(first, L"vsl", L"jpg"));
     ASSERT_TRUE(MakeUniqueTempName(second, L"vsl", L"jpg"));
     EXPECT_STRNE(first, second);
     std::wstring name = first;
-    EXPECT_EQ(temp + L"vsl", name.substr(0, temp.size() + 3));
+    EXPECT_EQ(dir.path + L"vsl", name.substr(0, dir.path.size() + 3));
     EXPECT_EQ(L".jpg", name.substr(name.size() - 4));
-    EXPECT_FALSE(FileExists(name)) << "the name is only chosen, not created";
+    EXPECT_TRUE(FileExists(first) && FileExists(second)) << "each name is a file of ours";
 
     // Folder + "vsl" + "jpg" + 5 reaches 260 with a folder of 249 characters.
     for (size_t length : {248u, 249u}) {
-        useTemp(dir.path + std::wstring(length - dir.path.size() - 1, L'd') + L"\\");
+        std::wstring folder = dir.path + std::wstring(length - dir.path.size() - 1, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), NULL));
+        useTemp(folder + L"\\");
         wchar_t out[260] = L"untouched";
         EXPECT_EQ(length == 248, MakeUniqueTempName(out, L"vsl", L"jpg")) << length;
         EXPECT_EQ(length == 249, wcscmp(out, L"untouched") == 0) << length;

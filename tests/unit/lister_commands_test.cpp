@@ -1,6 +1,6 @@
 // The Lister's command and filter texts are built whole up to 4095
 // characters and refused whole past that (their content: the end-to-end
-// table).
+// table), and the wait when its window closes.
 #include <gtest/gtest.h>
 
 #include <wchar.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "lister/lister_commands.h"
+#include "lister/lister_window.h"
 
 TEST(ListerCommands, TextsPast4095CharactersAreRefusedWhole)
 {
@@ -27,4 +28,12 @@ TEST(ListerCommands, TextsPast4095CharactersAreRefusedWhole)
         EXPECT_EQ(length == 4095, BuildListerVideoFilter(path, L"mp4", &s, out) && wcslen(out) == 4095);
         EXPECT_EQ(length == 4095, out[0] != 0) << "a refused text is left empty";
     }
+}
+
+// The host's thread sleeps through the wait: a setting of minutes must not
+// freeze it for minutes.
+TEST(ListerClose, WaitsAtMostTheCapAndNeverForNegativeSettings)
+{
+    const int cases[][2] = {{-1, 0}, {250, 250}, {600000, kMaxListerCloseWaitMs}};
+    for (const auto& c : cases) EXPECT_EQ((DWORD)c[1], ListerCloseWaitMs(c[0])) << c[0];
 }

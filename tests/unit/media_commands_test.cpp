@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "generators/image_sequence.h"
 #include "generators/media_commands.h"
 
 namespace {
@@ -170,6 +171,30 @@ TEST_F(MediaCommandsTest, StereoPhotoIsNeverTimedAndKeepsItsLeftHalf)
     build(kThumbStill, L"", L"", L"0.0");
     EXPECT_FALSE(Contains(main(), L"crop="));
     EXPECT_FALSE(Contains(main(), L"3D"));
+}
+
+// ffmpeg's image demuxer reads "%d" in a still's name as a numbered
+// sequence; any other input given the option would make ffmpeg stop.
+TEST_F(MediaCommandsTest, OnlyStillsWhoseNameReadsAsASequenceAreTakenLiterally)
+{
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* extension;
+        ThumbKind kind;
+        bool literal;
+    } const cases[] = {
+        {L"100%% shot%03d.JPS", L"JPS", kThumbStill, true},
+        {L"50% off %d.jpg", L"jpg", kThumbStill, false}, // no sequence to ffmpeg either
+        {L"anim%d.gif", L"gif", kThumbStill, false}, // a demuxer of its own
+        {L"clip%d.mp4", L"mp4", kThumbFrame, false},
+    };
+    for (const Case& c : cases) {
+        source = std::wstring(L"C:\\p\\") + c.name;
+        in.extension = c.extension;
+        build(c.kind, L"640", L"480", c.kind == kThumbStill ? L"0.0" : L"63.5");
+        EXPECT_EQ(c.literal, Contains(main(), std::wstring(kPre) + kLiteralImageName + L" -i \"")) << c.name;
+        EXPECT_EQ(c.literal, Contains(main(), kLiteralImageName)) << c.name;
+    }
 }
 
 TEST_F(MediaCommandsTest, LayoutFiltersLabelsAndHeightLabels)

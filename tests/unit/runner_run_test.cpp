@@ -286,18 +286,21 @@ TEST_F(RunnerRun, BatchFileToolsRunOnlyWhereNoFileNameIsExpanded)
         const wchar_t* source;
         bool runs;
         const wchar_t* settingSeen; // what the tool got for "%VSLTEST%"
+        const wchar_t* setting = L"-s %VSLTEST%";
     } const cases[] = {
         {bat, L"plain.mp4", true, L"boom"},
         {ToolPath(), L"plain.mp4", true, L"boom"},
         {ToolPath(), L"clip %VSLTEST%.mp4", true, L"%VSLTEST%"},
         {bat, L"clip %VSLTEST%.mp4", false, NULL},
         {quotedCmd, L"50% & !x!.mp4", false, NULL},
+        // Its quotes would leave the name's '&' to the interpreter.
+        {bat, L"plain & more.mp4", false, NULL, L"-s \"%VSLTEST%"},
     };
     for (const Case& c : cases) {
         ClearRecordedBoxes();
         DeleteFileW(recordFile.c_str());
         std::wstring source = scratch.path + c.source;
-        std::wstring arguments = L"-s %VSLTEST% -i \"" + source + L"\"";
+        std::wstring arguments = std::wstring(c.setting) + L" -i \"" + source + L"\"";
         const wchar_t* const paths[] = {source.c_str()};
         int result = RunThroughShell(c.tool.c_str(), arguments.c_str(), paths);
         std::vector<std::wstring> lines = RecordedLines(recordFile);
@@ -316,7 +319,8 @@ TEST_F(RunnerRun, BatchFileToolsRunOnlyWhereNoFileNameIsExpanded)
 
 // Tools stuck for good (here: asleep for ten minutes) are ended with all
 // they started, and nothing of them holds the output file afterwards. So
-// are the processes a tool leaves behind when it ends by itself.
+// are the processes a tool leaves behind when it ends by itself. A tool
+// that lived on would hold the output file.
 TEST_F(RunnerRun, NoToolTreeOutlivesTheTimeLimitOrItsRun)
 {
     const DWORD kLimitMs = 1500;
@@ -333,6 +337,7 @@ TEST_F(RunnerRun, NoToolTreeOutlivesTheTimeLimitOrItsRun)
         {L"interpreter and tool", ToolPath(), L"clip.mp4", false, kToolTimedOut},
         {L"tool alone", ToolPath(), L"100%.mp4", false, kToolTimedOut},
         {L"tool outside a job", ToolPath(), L"100%.mp4", true, kToolTimedOut},
+        {L"interpreter and tool outside a job", ToolPath(), L"clip.mp4", true, kToolTimedOut},
         {L"tool left running", leaving, L"clip.mp4", false, 0},
     };
     for (const Case& c : cases) {
@@ -349,7 +354,19 @@ TEST_F(RunnerRun, NoToolTreeOutlivesTheTimeLimitOrItsRun)
     }
     RefuseToolJobsForTests(false);
     SetToolTimeLimitForTests(0);
-    EXPECT_FALSE(FileExists(recordFile)) << "a tool lived on to the end of its sleep";
+}
+
+// A settings text with an odd number of quotes turns the quoting of the
+// file name after it inside out: its '&' must still not run a command.
+TEST_F(RunnerRun, OddQuotesInASettingLeaveNoFileNameToTheInterpreter)
+{
+    std::wstring made = scratch.path + L"made";
+    std::wstring source = scratch.path + L"a & mkdir " + made + L" & b.mp4";
+    const wchar_t* const paths[] = {source.c_str()};
+    std::wstring arguments = L"-metadata title=\"x -i \"" + source + L"\"";
+    RunThroughShell(ToolPath().c_str(), arguments.c_str(), paths);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(made.c_str()));
+    EXPECT_EQ(1u, RecordedLines(recordFile).size());
 }
 
 // An inheritable handle of the host (the test makes one with a value no

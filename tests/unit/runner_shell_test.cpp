@@ -76,6 +76,31 @@ TEST(RunnerShellLine, StartsDirectlyOnlyWhenAFilePathHoldsAnExpansion)
     EXPECT_FALSE(NeedsDirectStart(L"C:\\ff\\ffmpeg.exe", NULL, 0));
 }
 
+// As the interpreter reads the line: a quote toggles, and outside quotes a
+// caret makes the next character (a quote too) plain text.
+TEST(RunnerShellLine, TellsWhetherTheFilePathsStayInsideQuotes)
+{
+    const wchar_t kSource[] = L"C:\\v\\a & b.mp4";
+    struct Case {
+        const wchar_t* program;
+        const wchar_t* arguments; // "S" stands for the source
+        bool quoted;
+    } const cases[] = {
+        {L"C:\\ff\\ffmpeg.exe", L"-t \"x\" -i \"S\" -y \"C:\\t\\o.jpg\"", true},
+        {L"C:\\ff\\ffmpeg.exe", L"-t \"x -i \"S\"", false},
+        {L"C:\\ff\\ffmpeg.exe", L"-t ^\" -i \"S\"", true},
+        {L"C:\\ff\\ffmpeg.exe", L"-i \"S\" -m S", false}, // every place counts
+        {L"\"C:\\ff\\ffmpeg.exe", L"-i \"S\"", false},
+        {L"C:\\ff\\ffmpeg.exe", L"-i \"C:\\v\\other.mp4\"", true}, // not on the line
+    };
+    for (const Case& c : cases) {
+        std::wstring arguments = c.arguments;
+        for (size_t at; (at = arguments.find(L'S')) != std::wstring::npos;) arguments.replace(at, 1, kSource);
+        const wchar_t* const paths[] = {kSource, NULL, L""};
+        EXPECT_EQ(c.quoted, FilePathsStayQuoted(c.program, arguments.c_str(), paths, 3)) << c.program << " " << c.arguments;
+    }
+}
+
 TEST(RunnerShellLine, KnowsBatchFilesInAnySpelling)
 {
     struct Case {

@@ -8,6 +8,7 @@
 #include "box_recorder.h"
 #include "cache/stream_cache.h"
 #include "cache/stream_cache_testing.h"
+#include "cache/stream_names.h"
 #include "common/format.h"
 #include "plugin/state.h"
 #include "request_harness.h"
@@ -364,8 +365,6 @@ TEST_F(StreamCache, RecordsInEveryFormTheProfileFunctionsReadStillHit)
     const std::function<std::string(const std::wstring& text, const std::wstring& record)> forms[] = {
         // As an editor saves it.
         [](auto& text, auto&) { return Utf16Bytes(text); },
-        // Larger than what is read in one go.
-        [](auto& text, auto&) { return "; " + std::string(9000, '-') + "\r\n" + Utf8(text); },
         // Other case, blanks and quotes.
         [](auto&, auto& record) { return "[VISTREL]\r\n  :PREVIEW.JPG = \"" + Utf8(record) + "\"\r\n"; },
     };
@@ -384,6 +383,30 @@ TEST_F(StreamCache, RecordsInEveryFormTheProfileFunctionsReadStillHit)
         RemoveTree(dir.path);
         CreateDirectoryW(dir.path.c_str(), NULL);
     }
+}
+
+// A record stream past the bound is planted or damaged. Handed to the
+// profile functions it would be read and rewritten whole on every request;
+// it counts as no record instead (its position too, which would change the
+// signature), and the miss writes a small one over it.
+TEST_F(StreamCache, ARecordPastTheBoundIsAMissAndIsWrittenOver)
+{
+    settings();
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    std::string record;
+    for (const std::wstring& line : IniFileLines(cacheIni())) record += Utf8(line) + "\r\n";
+    record += "rot=50.00000\r\n";
+    ASSERT_TRUE(WriteFileBytes(cacheIni(), "; " + std::string(kCacheRecordMaxBytes, '-') + "\r\n" + record));
+    ASSERT_TRUE(SetTimes(source, {kOldTime, kOldTime, kOldTime}));
+
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_EQ(2, generator.calls);
+    EXPECT_EQ((std::vector<std::wstring>{L"[vistrel]", L":preview.jpg=" + ReadProfile(cacheIni(), L":preview.jpg")}),
+              IniFileLines(cacheIni()));
+    ASSERT_TRUE(RequestThumbnailSize(source, 96, 96));
+    EXPECT_EQ(2, generator.calls) << "the record written over it is read";
+    expectTimesUnchanged(source);
+    EXPECT_TRUE(RecordedBoxes().empty());
 }
 
 TEST(CacheRecord, ParsesUpToThreeFields)
