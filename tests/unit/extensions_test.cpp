@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "settings/extensions.h"
 #include "settings/settings_keys.h"
+#include "settings/settings_upgrade.h"
 
 namespace {
 
@@ -124,8 +126,8 @@ TEST(MediaClassification, BuiltInListsHaveTheirSizesAndDoNotOverlap)
 {
     loadDefaultTables();
     EXPECT_EQ(gVideoExtensions.count, 96);
-    EXPECT_EQ(gAudioExtensions.count, 72);
-    EXPECT_EQ(gImageExtensions.count, 103);
+    EXPECT_EQ(gAudioExtensions.count, 74);
+    EXPECT_EQ(gImageExtensions.count, 108);
     EXPECT_EQ(gComicExtensions.count, 2);
     EXPECT_EQ(gAlbumExtensions.count, 6);
     EXPECT_EQ(gListerExcludedExtensions.count, 2);
@@ -137,6 +139,24 @@ TEST(MediaClassification, BuiltInListsHaveTheirSizesAndDoNotOverlap)
             // The first table holding an extension must be its own.
             EXPECT_EQ(ClassifyMediaKind(kinds[k]->entries[i]), k + 1)
                 << ::testing::PrintToString(std::wstring(kinds[k]->entries[i]));
+        }
+    }
+}
+
+// What an upgrade adds to a user's list, a new user has from the start.
+TEST(MediaClassification, NewerFormatsStandInTheirBuiltInLists)
+{
+    for (const ListAddition& row : kListAdditions) {
+        EXPECT_GT(row.version, kListResetVersion);
+        EXPECT_LE(row.version, kCurrentSettingsVersion);
+        const wchar_t* builtIn = nullptr;
+        for (const SettingKey& key : gSettingKeys)
+            if (key.text == row.list) builtIn = key.defaultValue;
+        ASSERT_NE(builtIn, nullptr) << "row of " << row.version << " names no list";
+        std::vector<std::wstring> defaults = parsed(builtIn);
+        for (const std::wstring& extension : parsed(row.extensions)) {
+            EXPECT_NE(std::find(defaults.begin(), defaults.end(), extension), defaults.end())
+                << ::testing::PrintToString(extension);
         }
     }
 }

@@ -19,6 +19,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_testing.h"
+#include "settings/settings_upgrade.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST_F(SettingsLoad, FirstCallCreatesAUnicodeFileWithEveryKeyInOrder)
     std::vector<std::wstring> lines = IniFileLines(ini);
     ASSERT_EQ(lines.size(), (size_t)kSettingKeyCount + 2);
     EXPECT_EQ(lines[0], L"[vistrel]");
-    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
+    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=" + VersionText(kCurrentSettingsVersion));
     for (int i = 0; i < kSettingKeyCount; ++i) {
         const SettingKey& key = gSettingKeys[i];
         EXPECT_EQ(lines[i + 2], std::wstring(key.name) + L"=" + expectedDefault(key, folder));
@@ -181,12 +182,79 @@ TEST_F(SettingsLoad, OldVersionReplacesTheListsOnce)
         }
         // Other keys are never forced.
         EXPECT_STREQ(szFontColor, L"abcdef") << label;
-        EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), VersionText(kCurrentSettingsVersion)) << label;
 
         // Once upgraded, a user's new list stays.
         editKey(L"Videos extension list (chars)", L"abc");
         ASSERT_EQ(IniFileOp(), 2) << label;
         EXPECT_EQ(ClassifyMediaKind(L"abc"), kMediaVideo) << label;
+    }
+}
+
+// The user's text with the extensions of every row for `list` that are
+// not in `present` (as the user wrote them, any case) appended.
+std::wstring withAdditions(const std::wstring& userText, const wchar_t* list, std::set<std::wstring> present = {})
+{
+    std::wstring text = userText;
+    for (const ListAddition& row : kListAdditions) {
+        if (row.list != list) continue;
+        std::wstring rest = row.extensions;
+        for (size_t at = 0; at < rest.size();) {
+            size_t end = rest.find(L", ", at);
+            std::wstring extension = rest.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+            if (!present.count(extension)) text += L", " + extension;
+            at = end == std::wstring::npos ? rest.size() : end + 2;
+        }
+    }
+    return text;
+}
+
+TEST_F(SettingsLoad, NewerFormatsJoinTheUsersListsOnce)
+{
+    const std::wstring images = L"Images extension list (chars)", audios = L"Audios extension list (chars)";
+    const std::wstring current = VersionText(kCurrentSettingsVersion);
+    const std::wstring fullList = L"a" + std::wstring(kSettingsChars - 3, L'a'); // no room for one more
+    struct Case {
+        const char* what;
+        std::wstring version;
+        std::wstring videos, images, audios; // as the user left them
+        std::wstring imagesAfter, audiosAfter;
+    } const cases[] = {
+        {"edited lists get the additions after the user's text", L"20210405", L"mp4, mkv", L"jpg,png ,  MyRaw",
+         L"mp3, flac", withAdditions(L"jpg,png ,  MyRaw", szImagesExtensionList),
+         withAdditions(L"mp3, flac", szAudiosExtensionList)},
+        {"an extension in any list, in any case, is not added again", L"20210405", L"mp4, HEIC", L"jpg, j x l",
+         L"mp3, mka", withAdditions(L"jpg, j x l", szImagesExtensionList, {L"heic", L"jxl"}),
+         withAdditions(L"mp3, mka", szAudiosExtensionList, {L"mka"})},
+        {"a list turned off stays off", L"20210405", L"mp4", L"NULL", L"mp3", L"NULL",
+         withAdditions(L"mp3", szAudiosExtensionList)},
+        {"a full list takes nothing", L"20210405", L"mp4", fullList, L"mp3", fullList,
+         withAdditions(L"mp3", szAudiosExtensionList)},
+        {"a current file is left as it is", current, L"mp4", L"jpg", L"mp3", L"jpg", L"mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        useFolder(L"additions");
+        writeIni(std::wstring(kVersionKey) + L"=" + c.version + L"\r\nVideos extension list (chars)=" + c.videos +
+                 L"\r\n" + images + L"=" + c.images + L"\r\n" + audios + L"=" + c.audios + L"\r\n");
+        ASSERT_EQ(IniFileOp(), 2);
+        EXPECT_EQ(IniValueInFile(ini, images), c.imagesAfter);
+        EXPECT_EQ(IniValueInFile(ini, audios), c.audiosAfter);
+        EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)"), c.videos);
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), current);
+        // In force at once: the tables hold what the file holds.
+        static ExtensionTable expected; // too big for the stack
+        ParseExtensionList(c.imagesAfter == L"NULL" ? L"" : c.imagesAfter.c_str(), &expected);
+        EXPECT_EQ(gImageExtensions.count, expected.count);
+        ParseExtensionList(c.audiosAfter.c_str(), &expected);
+        EXPECT_EQ(gAudioExtensions.count, expected.count);
+
+        // Once: what the user removes afterwards stays removed.
+        while (IniFileOp() != 1) {
+        }
+        editKey(audios, L"mp3");
+        ASSERT_EQ(IniFileOp(), 2);
+        EXPECT_EQ(IniValueInFile(ini, audios), L"mp3");
     }
 }
 
