@@ -7,6 +7,7 @@
 
 #include "common/format.h"
 #include "generators/media_text.h"
+#include "generators/tone_map.h"
 
 static const double kStillTimingThreshold = 0.1; // seconds; shorter stills have no timeline
 static const double kPercentFactor = 0.02; // percent of the duration, from its half
@@ -94,6 +95,16 @@ static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* see
     if (fromSource) put(command, kProbedStream);
     put(command, L" -vf \"");
     if (fromSource) put(command, kSquarePixels);
+}
+
+// Right after square pixels, which pass the frame untouched unless it is
+// anamorphic: the crops, the fitting and the text then work on SDR.
+static void putToneMap(CommandText* main, CommandText* fallback, const MediaCommandInputs* in)
+{
+    if (!in->hdrTransfer || in->kind == kThumbWaveform) return;
+    wchar_t filters[kFormatWideChars];
+    if (!BuildToneMapFilters(in->hdrTransfer, filters, kFormatWideChars)) main->fits = fallback->fits = false;
+    putBoth(main, fallback, filters);
 }
 
 static void putGeometry(CommandText* command, double w, double h, double seek)
@@ -198,6 +209,8 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
         putHead(&fallback, s->preInput, L"0", in->source, true);
         timed = true;
     }
+
+    putToneMap(&main, &fallback, in);
 
     int heightLabel = in->kind == kThumbFrame ? truncateToInt(ProbeNumber(probe->line[1])) : 0;
 

@@ -14,6 +14,11 @@
 //   VSL_RECORD_HANDLE  a handle value (decimal) of the caller's: exit code
 //                      96 when the tool holds a handle of that value, as it
 //                      would after inheriting it
+//   VSL_RECORD_PICTURE_UNLESS  a text: an ffmpeg run (a command line that
+//                      holds " -y ") that lacks it writes a few bytes to
+//                      the file named by its last double-quoted token, its
+//                      output, as an ffmpeg that fails only on what the
+//                      text names
 #include <windows.h>
 
 #include <stdlib.h>
@@ -50,6 +55,28 @@ static bool recordCommandLine(const wchar_t* recordPath)
     return ok;
 }
 
+// The last "..." of the command line.
+static bool writePictureToLastQuoted()
+{
+    const wchar_t* line = GetCommandLineW();
+    const wchar_t* close = wcsrchr(line, L'"');
+    if (!close || close == line) return false;
+    const wchar_t* open = close - 1;
+    while (open > line && *open != L'"') --open;
+    if (*open != L'"') return false;
+    wchar_t path[32768];
+    size_t n = (size_t)(close - open - 1);
+    if (n == 0 || n >= 32768) return false;
+    wmemcpy(path, open + 1, n);
+    path[n] = 0;
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, "\xFF\xD8picture", 9, &written, NULL) && written == 9;
+    CloseHandle(file);
+    return ok;
+}
+
 int main()
 {
     wchar_t value[32768];
@@ -72,6 +99,9 @@ int main()
         }
     }
 
+    if (envOrNull(L"VSL_RECORD_PICTURE_UNLESS", value, 32768) && wcsstr(GetCommandLineW(), L" -y ") &&
+        !wcsstr(GetCommandLineW(), value) && !writePictureToLastQuoted())
+        return 98;
     if (envOrNull(L"VSL_RECORD_FILE", value, 32768) && !recordCommandLine(value)) return 97;
     return exitCode;
 }

@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "common/format.h"
 #include "generators/media_commands.h"
+#include "generators/tone_map.h"
 
 namespace {
 
@@ -207,6 +209,62 @@ TEST_F(MediaCommandsTest, LayoutFiltersLabelsAndHeightLabels)
         EXPECT_TRUE(Contains(main(), DrawText(line2, L"dddddd", 9, 204, 7)));
         EXPECT_TRUE(Contains(main(), DrawText(std::wstring(c.line3) + kNbsp2, L"dddddd", 9, 204, 84)));
     }
+}
+
+TEST(ToneMap, OnlyHdrTransfersAreToneMapped)
+{
+    struct Case {
+        const wchar_t* probed;
+        bool hdr;
+    } const cases[] = {
+        {L"smpte2084", true}, {L"arib-std-b67", true}, {L"bt709", false},     {L"unknown", false},
+        {L"bt2020-10", false}, {L"SMPTE2084", false},  {L"smpte2084 ", false}, {L"", false}, {nullptr, false},
+    };
+    for (const Case& c : cases) {
+        const wchar_t* transfer = HdrTransfer(c.probed);
+        EXPECT_EQ(c.hdr, transfer != nullptr) << (c.probed ? c.probed : L"(null)");
+        if (transfer) {
+            EXPECT_STREQ(c.probed, transfer);
+        }
+    }
+}
+
+TEST(ToneMap, FiltersBringPqToBt709)
+{
+    wchar_t filters[kFormatWideChars];
+    ASSERT_TRUE(BuildToneMapFilters(L"smpte2084", filters, kFormatWideChars));
+    EXPECT_STREQ(L"zscale=tin=smpte2084:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                 L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p,",
+                 filters);
+    EXPECT_FALSE(BuildToneMapFilters(L"smpte2084", filters, 40));
+    EXPECT_STREQ(L"", filters);
+}
+
+// HDR changes nothing but the filters right after square pixels, in both
+// commands, so crops, fitting and text work on SDR.
+TEST_F(MediaCommandsTest, HdrFramesAreToneMappedBeforeCropsAndFitting)
+{
+    source = L"C:\\v\\clip_SBS.mp4";
+    build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
+    const std::wstring sdr[2] = {main(), fallback()};
+    for (const wchar_t* probed : {L"smpte2084", L"arib-std-b67"}) {
+        SCOPED_TRACE(testing::Message() << probed);
+        in.hdrTransfer = HdrTransfer(probed);
+        build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
+        wchar_t filters[kFormatWideChars];
+        ASSERT_TRUE(BuildToneMapFilters(in.hdrTransfer, filters, kFormatWideChars));
+        const std::wstring hdr[2] = {main(), fallback()};
+        for (int i = 0; i < 2; ++i) {
+            std::wstring expected = sdr[i];
+            expected.insert(expected.find(kFromSource) + wcslen(kFromSource), filters);
+            EXPECT_EQ(expected, hdr[i]);
+        }
+        EXPECT_TRUE(out.mainFits);
+        EXPECT_TRUE(out.fallbackFits);
+    }
+    // A waveform's picture is our own drawing.
+    build(kThumbWaveform, L"245.3\n", L"", L"245.3\n");
+    EXPECT_FALSE(Contains(main(), L"zscale"));
 }
 
 TEST_F(MediaCommandsTest, WaveformReadsThePictureAndMentionsAPassedOverCover)

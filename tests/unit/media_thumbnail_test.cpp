@@ -17,6 +17,7 @@
 #include "plugin/state.h"
 #include "request_harness.h"
 #include "settings/settings.h"
+#include "support/file_times.h"
 #include "support/scratch.h"
 #include "tools/runner_testing.h"
 
@@ -67,6 +68,7 @@ struct MediaThumbnailFlow : ::testing::Test {
         SetEnv(L"VSL_RECORD_FILE", L"");
         SetEnv(L"VSL_RECORD_STDOUT", L"");
         SetEnv(L"VSL_RECORD_HANG_ON", L"");
+        SetEnv(L"VSL_RECORD_PICTURE_UNLESS", L"");
         SetToolTimeLimitForTests(0);
         ForgetTestSettings();
     }
@@ -124,7 +126,7 @@ TEST_F(MediaThumbnailFlow, AFrameIsProbedThenTakenAndRetakenFromTheStart)
         std::vector<std::string> lines = runs();
         ASSERT_EQ(3u, lines.size());
         EXPECT_TRUE(Contains(lines[0], "-loglevel panic -select_streams v:0 -show_entries "
-                                       "format=duration:stream=width,height -of default=noprint_wrappers=1:nokey=1 \"" +
+                                       "format=duration:stream=width,height,color_transfer -of default=noprint_wrappers=1:nokey=1 \"" +
                                            Utf8(source) + "\""))
             << lines[0];
         EXPECT_TRUE(Contains(lines[1], "-t 10 -noaccurate_seek -loglevel panic -ss 17.4000 -i \"" + Utf8(source) +
@@ -211,6 +213,47 @@ TEST_F(MediaThumbnailFlow, WithTheStreamCacheTheRecordAndPositionAreWrittenAndTi
     EXPECT_TRUE(RecordedBoxes().empty());
     gUseADS = false;
     gPositionActive = false;
+}
+
+// HDR frames are tone-mapped. An ffmpeg without the filters costs one run
+// more, once, then gets today's command; an ffmpeg put in its place is
+// tried again. Every run is told by its filters and its seek.
+TEST_F(MediaThumbnailFlow, HdrIsToneMappedAndAnFfmpegWithoutTheFiltersIsRemembered)
+{
+    const std::wstring ffmpeg = dir.path + L"ffmpeg.exe"; // a file whose time the test may move
+    ASSERT_TRUE(CopyFileW(tool.c_str(), ffmpeg.c_str(), FALSE));
+    wcscpy(szFfmpegPath, ffmpeg.c_str());
+    const std::string tm = "tone-mapped", plain = "plain", tm0 = "tone-mapped from 0", plain0 = "plain from 0";
+    struct Case {
+        const char* what;
+        const wchar_t* transfer;
+        const wchar_t* pictureUnless; // null: no picture from any run
+        bool newFfmpeg; // another ffmpeg put in place first
+        std::vector<std::string> runs;
+    } const cases[] = {
+        {"SDR", L"bt709", nullptr, false, {plain, plain0}},
+        {"PQ", L"smpte2084", L"no such text", false, {tm}},
+        {"nothing from any run", L"smpte2084", nullptr, false, {tm, plain, tm0, plain0}},
+        {"HLG without the filters", L"arib-std-b67", L"zscale", false, {tm, plain}},
+        {"the same ffmpeg again", L"smpte2084", L"zscale", false, {plain}},
+        {"another ffmpeg", L"smpte2084", L"zscale", true, {tm, plain}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.newFfmpeg) {
+            FileTimes times;
+            ASSERT_TRUE(GetTimes(ffmpeg, &times));
+            ASSERT_TRUE(MoveTimesAfter(ffmpeg, times.write, 2));
+        }
+        SetEnv(L"VSL_RECORD_PICTURE_UNLESS", c.pictureUnless ? c.pictureUnless : L"");
+        EXPECT_EQ(c.pictureUnless ? 1 : 0, make(std::wstring(L"1920\n1080\n") + c.transfer + L"\n100"));
+        std::vector<std::string> lines = runs();
+        std::vector<std::string> seen;
+        for (size_t i = 1; i < lines.size(); ++i)
+            seen.push_back((Contains(lines[i], "zscale=tin=") ? tm : plain) + (Contains(lines[i], "-ss 0 ") ? " from 0" : ""));
+        EXPECT_EQ(c.runs, seen);
+        expectNoTemporaryFiles();
+    }
 }
 
 // A run that hangs is ended at the time limit and the call gives up there:
