@@ -97,8 +97,11 @@ static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* see
     if (fromSource) put(command, kSquarePixels);
 }
 
-// Right after square pixels, which pass the frame untouched unless it is
-// anamorphic: the crops, the fitting and the text then work on SDR.
+// After the fitting, before the text: the filters work in 32-bit float on
+// every pixel, which at the size of a 4K frame costs seconds and at the
+// cell's size nothing, while scaling the HDR signal instead of its light
+// makes no difference that a thumbnail shows. The padding is black in HDR
+// as in SDR.
 static void putToneMap(CommandText* main, CommandText* fallback, const MediaCommandInputs* in)
 {
     if (!in->hdrTransfer || in->kind == kThumbWaveform) return;
@@ -210,8 +213,6 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
         timed = true;
     }
 
-    putToneMap(&main, &fallback, in);
-
     int heightLabel = in->kind == kThumbFrame ? truncateToInt(ProbeNumber(probe->line[1])) : 0;
 
     if (s->support3D && in->kind != kThumbWaveform) {
@@ -234,6 +235,7 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
     if (in->height > 0 && in->kind != kThumbWaveform) h = (double)in->height / TileRows;
     putGeometry(&main, w, h, seek);
     putGeometry(&fallback, w, h, 0);
+    putToneMap(&main, &fallback, in);
 
     if (adsWarning) {
         if (s->overlayInfo)

@@ -49,7 +49,7 @@ struct MediaCommandInputs {
     bool adsFailed; // the stream cache was wanted but is unusable
     const MediaSettings* settings;
     // Not null: the source's HDR transfer (HdrTransfer), tone-mapped to SDR
-    // before the picture is cropped and fitted.
+    // once the picture is fitted, before the text is drawn.
     const wchar_t* hdrTransfer;
 };
 

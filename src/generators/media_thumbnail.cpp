@@ -29,8 +29,9 @@ static int runProbe(const wchar_t* source, ProbeLines* probe)
     ClearProbeLines(probe);
     if (!makeTemporaryOutput(szProbeFile)) goto done;
     if (FormatWide(szArguments,
-                   L"-loglevel panic -select_streams v:0 -show_entries format=duration:stream=width,height,color_transfer -of "
-                   L"default=noprint_wrappers=1:nokey=1 \"%ls\">\"%ls\"",
+                   L"-loglevel panic -select_streams v:0 -show_entries "
+                   L"format=duration:stream=width,height,color_transfer -of default=noprint_wrappers=1:nokey=1 "
+                   L"\"%ls\">\"%ls\"",
                    source, szProbeFile) < 0)
         goto done;
     {

@@ -30,8 +30,8 @@ const wchar_t* HdrTransfer(const wchar_t* probed)
 // colours from being washed towards white. Last the BT.709 curve and the
 // 8-bit limited range that the later filters and the JPEG expect.
 static const wchar_t kToneMapFilters[] =
-    L"zscale=tin=%ls:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
-    L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p,";
+    L",zscale=tin=%ls:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+    L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
 
 bool BuildToneMapFilters(const wchar_t* transfer, wchar_t* filters, size_t chars)
 {

@@ -8,7 +8,7 @@
 // unknown, which keep the picture as ffmpeg decodes it.
 const wchar_t* HdrTransfer(const wchar_t* probed);
 
-// The filters, each followed by a comma, that turn a frame of that
+// The filters, each preceded by a comma, that turn a frame of that
 // transfer into BT.709 SDR. False (and "") when they do not fit `chars`.
 //
 // The Lister's player does without them: it would need a probe before

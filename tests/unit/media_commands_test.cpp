@@ -233,16 +233,16 @@ TEST(ToneMap, FiltersBringPqToBt709)
 {
     wchar_t filters[kFormatWideChars];
     ASSERT_TRUE(BuildToneMapFilters(L"smpte2084", filters, kFormatWideChars));
-    EXPECT_STREQ(L"zscale=tin=smpte2084:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
-                 L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p,",
+    EXPECT_STREQ(L",zscale=tin=smpte2084:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                 L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p",
                  filters);
     EXPECT_FALSE(BuildToneMapFilters(L"smpte2084", filters, 40));
     EXPECT_STREQ(L"", filters);
 }
 
-// HDR changes nothing but the filters right after square pixels, in both
-// commands, so crops, fitting and text work on SDR.
-TEST_F(MediaCommandsTest, HdrFramesAreToneMappedBeforeCropsAndFitting)
+// HDR changes nothing but the filters right after the fitting, in both
+// commands, so that the text is drawn on SDR.
+TEST_F(MediaCommandsTest, HdrFramesAreToneMappedAfterTheFittingBeforeTheText)
 {
     source = L"C:\\v\\clip_SBS.mp4";
     build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
@@ -256,7 +256,7 @@ TEST_F(MediaCommandsTest, HdrFramesAreToneMappedBeforeCropsAndFitting)
         const std::wstring hdr[2] = {main(), fallback()};
         for (int i = 0; i < 2; ++i) {
             std::wstring expected = sdr[i];
-            expected.insert(expected.find(kFromSource) + wcslen(kFromSource), filters);
+            expected.insert(expected.find(L",tile=1x1") + wcslen(L",tile=1x1"), filters);
             EXPECT_EQ(expected, hdr[i]);
         }
         EXPECT_TRUE(out.mainFits);
