@@ -25,6 +25,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <string>
+
 static const wchar_t* envOrNull(const wchar_t* name, wchar_t* buffer, DWORD capacity)
 {
     DWORD n = GetEnvironmentVariableW(name, buffer, capacity);
@@ -55,25 +57,20 @@ static bool recordCommandLine(const wchar_t* recordPath)
     return ok;
 }
 
-// The last "..." of the command line.
-static bool writePictureToLastQuoted()
+// Into the file named by the last "..." of the command line.
+static bool writePicture()
 {
     const wchar_t* line = GetCommandLineW();
     const wchar_t* close = wcsrchr(line, L'"');
-    if (!close || close == line) return false;
-    const wchar_t* open = close - 1;
-    while (open > line && *open != L'"') --open;
-    if (*open != L'"') return false;
-    wchar_t path[32768];
-    size_t n = (size_t)(close - open - 1);
-    if (n == 0 || n >= 32768) return false;
-    wmemcpy(path, open + 1, n);
-    path[n] = 0;
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const wchar_t* open = close;
+    while (open && open > line && *--open != L'"') {
+    }
+    if (!open || open == close || *open != L'"') return false;
+    std::wstring path(open + 1, close);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     DWORD written = 0;
-    bool ok = WriteFile(file, "\xFF\xD8picture", 9, &written, NULL) && written == 9;
-    CloseHandle(file);
+    bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, "\xFF\xD8picture", 9, &written, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return ok;
 }
 
@@ -100,7 +97,7 @@ int main()
     }
 
     if (envOrNull(L"VSL_RECORD_PICTURE_UNLESS", value, 32768) && wcsstr(GetCommandLineW(), L" -y ") &&
-        !wcsstr(GetCommandLineW(), value) && !writePictureToLastQuoted())
+        !wcsstr(GetCommandLineW(), value) && !writePicture())
         return 98;
     if (envOrNull(L"VSL_RECORD_FILE", value, 32768) && !recordCommandLine(value)) return 97;
     return exitCode;
