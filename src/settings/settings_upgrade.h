@@ -21,7 +21,8 @@ void ParseExtensionLists();
 // For a file stored with `storedVersion`: each extension of a newer row
 // that stands in none of the six lists is appended to its list, in memory
 // and in the file, after the text the user wrote. A list that is empty
-// ("NULL": that kind turned off) gets nothing, and an extension that would
-// not fit the value is left out. Needs the tables parsed; parses again
+// ("NULL": that kind turned off; or a value refused as too long, which
+// must not be overwritten) gets nothing, and an extension that would not
+// fit the value is left out. Needs the tables parsed; parses again
 // what it changed.
 void AddNewListExtensions(const wchar_t* iniPath, double storedVersion);
