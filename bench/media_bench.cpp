@@ -18,6 +18,11 @@
 //             converter (the project's stand-in, which runs the real ffmpeg),
 //             its floor (the converter's command line run directly through
 //             the interpreter from this process) and its cache hit
+//   HDR       a cold thumbnail of a 4K HEVC 10-bit PQ video, tone-mapped,
+//             against today's command on the same file: the same probe
+//             and ffmpeg command without the tone-mapping filters, run
+//             directly through the interpreter (and the tone-mapped one
+//             run the same way, for the filters' own cost)
 //   comics    cold thumbnails of 300-page comics (pages of about 340 KB,
 //             the cover stored last): a CBZ (deflate), CBRs (RAR5,
 //             stored) non-solid and solid, a CBT (GNU tar) and a solid CB7
@@ -25,17 +30,19 @@
 //             and the converter's command line for it run alone; archive
 //             work (probe, scan, extract) = comic - picture
 // Targets, for the video and the image: plug-in <= 1.10 x floor; hit <=
-// cold / 50; hit <= 1.5 x bare in both cells; for the CBZ, the non-solid
-// CBR and the CBT: archive work <= 0.25 x the converter alone (the solid
-// CBR and CB7, whose cover is reached only through all pages before it,
-// are reported as they are). The exit code is 0 when all are
+// cold / 50; hit <= 1.5 x bare in both cells; HDR cold <= 1.30 x today's
+// command; for the CBZ, the non-solid CBR and the CBT: archive work <= 0.25
+// x the converter alone (the solid CBR and CB7, whose cover is reached only
+// through all pages before it, are reported as they are). The exit code is
+// 0 when all are
 // met, 1 when not, 2 when the bench could not run.
 //
 // The samples come from `scripts/make-media --bench` (folder in VSL_BENCH_MEDIA,
 // a Unix path; scripts/bench sets it) and `scripts/make-archives --bench`
 // (VSL_BENCH_ARCHIVES), the tools from VSL_TOOLS as in the end-to-end
 // tests. Optional arguments: rounds per measure (default 7), and "hits" to
-// measure only the hits against the bare conversion.
+// measure only the hits against the bare conversion, or "hdr" only the HDR
+// video.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -48,6 +55,8 @@
 #include <string>
 #include <vector>
 
+#include "common/format.h"
+#include "generators/tone_map.h"
 #include "plugin/jpeg_bitmap.h"
 #include "plugin/jpeg_decode.h"
 #include "plugin/pipeline.h"
@@ -262,6 +271,58 @@ bool measureImage(const std::wstring& picture, const std::wstring& folder, int r
     r->imageFloor = median(floor);
     r->imageHit = ok ? cacheHitMs(picture, folder, rounds * 3) : -1;
     return ok && r->imageHit >= 0;
+}
+
+const double kHdrTarget = 1.30; // cold tone-mapped thumbnail / today's command
+
+struct HdrResults {
+    double cold = 0, today = 0, toneMapped = 0;
+};
+
+// Cold HDR thumbnails, today's command and the tone-mapped one run
+// directly, interleaved round by round.
+bool measureHdr(const std::wstring& video, const std::wstring& folder, int rounds, HdrResults* r)
+{
+    FloorCommands toneMapped;
+    if (!captureCommands(video, folder, &toneMapped)) return false;
+    wchar_t filters[kFormatWideChars];
+    if (!BuildToneMapFilters(HdrTransfer(L"smpte2084"), filters, kFormatWideChars)) return false;
+    size_t at = toneMapped.picture.find(filters);
+    if (at == std::wstring::npos) {
+        fwprintf(stderr, L"the HDR video's command holds no tone mapping: %ls\n", toneMapped.picture.c_str());
+        return false;
+    }
+    FloorCommands today = toneMapped;
+    today.picture.erase(at, wcslen(filters));
+    wprintf(L"HDR picture: ffmpeg %ls\n\n", toneMapped.picture.c_str());
+    LoadedPlugin plugin;
+    if (!LoadPluginWithTools(&plugin, {{L"UserRefreshTimeout (double)", L"-1"}})) return false;
+    std::vector<double> cold, plain, mapped;
+    bool ok = timeThumbnail(plugin, video) >= 0 && timeFloor(today, CREATE_NEW_CONSOLE) >= 0;
+    for (int i = 0; ok && i < rounds; ++i) {
+        cold.push_back(timeThumbnail(plugin, video));
+        plain.push_back(timeFloor(today, CREATE_NEW_CONSOLE));
+        mapped.push_back(timeFloor(toneMapped, CREATE_NEW_CONSOLE));
+        ok = cold.back() >= 0 && plain.back() >= 0 && mapped.back() >= 0;
+    }
+    UnloadPluginWithTools(&plugin);
+    r->cold = median(cold);
+    r->today = median(plain);
+    r->toneMapped = median(mapped);
+    return ok;
+}
+
+bool printHdr(const HdrResults& r)
+{
+    double ratio = r.today > 0 ? r.cold / r.today : 0;
+    bool met = ratio <= kHdrTarget;
+    wchar_t note[128];
+    printLine(L"plug-in, cold tone-mapped thumbnail", r.cold);
+    printLine(L"today's command: same probe + ffmpeg, cmd.exe", r.today, L"(without the tone mapping)");
+    printLine(L"  the same with the tone mapping", r.toneMapped, L"(the filters' own cost)");
+    swprintf(note, 128, L"ratio %.3f (target <= %.2f): %ls", ratio, kHdrTarget, met ? L"met" : L"MISSED");
+    printLine(L"cold HDR against today's command", r.cold - r.today, note);
+    return met;
 }
 
 // The CBRs are written here (writeComicRars), the others by make-archives.
@@ -501,18 +562,26 @@ bool compareHits(const std::wstring& video, const std::wstring& folder, int roun
     return true;
 }
 
-int runBench(int rounds, bool hitsOnly)
+int runBench(int rounds, bool hitsOnly, bool hdrOnly)
 {
     std::wstring folder = FolderFromEnv(L"VSL_BENCH_MEDIA", L"bench-media");
     std::wstring comicFolder = FolderFromEnv(L"VSL_BENCH_ARCHIVES", L"bench-archives");
     std::wstring video = folder + L"bench_1080p.mp4";
     std::wstring audio = folder + L"bench_3min.mp3";
     std::wstring picture = folder + L"bench_24mp.jpg";
-    if (!FileExists(video) || !FileExists(audio) || !FileExists(picture)) {
+    std::wstring hdrVideo = folder + L"bench_hdr_4k.mp4";
+    if (!FileExists(video) || !FileExists(audio) || !FileExists(picture) || !FileExists(hdrVideo)) {
         fwprintf(stderr, L"bench media missing in %ls (scripts/make-media --bench)\n", folder.c_str());
         return 2;
     }
     ScratchDir scratch(L"media-bench");
+    HdrResults hdr;
+    if (hdrOnly) {
+        if (!measureHdr(hdrVideo, scratch.path, rounds, &hdr)) return 2;
+        wprintf(L"medians of %d rounds, %dx%d cell\nHDR    4 s 4K HEVC 10-bit PQ (bench_hdr_4k.mp4)\n", rounds, kCell,
+                kCell);
+        return printHdr(hdr) ? 0 : 1;
+    }
     Results r;
     bool hitsMet = false;
     double hit256 = 0;
@@ -546,6 +615,11 @@ int runBench(int rounds, bool hitsOnly)
         r.cold = median(cold);
         r.floor = median(floor);
         r.floorNoConsole = median(floorNoConsole);
+    }
+
+    if (!measureHdr(hdrVideo, scratch.path, rounds, &hdr)) {
+        fwprintf(stderr, L"an HDR thumbnail or a floor run gave nothing\n");
+        return 2;
     }
 
     r.hit = cacheHitMs(video, scratch.path, rounds * 3);
@@ -592,6 +666,8 @@ int runBench(int rounds, bool hitsOnly)
     printLine(L"floor: same probe + ffmpeg through cmd.exe", r.floor, L"(new hidden console, as the design)");
     printLine(L"  the same without a console", r.floorNoConsole, L"(CREATE_NO_WINDOW: the console's cost)");
     bool videoMet = printTargets(r.cold, r.floor, r.hit);
+    wprintf(L"HDR    4 s 4K HEVC 10-bit PQ (bench_hdr_4k.mp4)\n");
+    bool hdrMet = printHdr(hdr);
     wprintf(L"audio  3 min MP3, no cover (bench_3min.mp3)\n");
     printLine(L"waveform with fade panes (5 + 1 ffmpeg runs)", r.waveFades);
     printLine(L"waveform without fade panes (1 + 1 runs)", r.waveSingle);
@@ -601,7 +677,7 @@ int runBench(int rounds, bool hitsOnly)
     bool imageMet = printTargets(r.imageCold, r.imageFloor, r.imageHit);
     wprintf(L"comics 300 pages of about 340 KB, the cover stored last, converter stand-in\n");
     bool comicsMet = printComics(comics);
-    return videoMet && imageMet && comicsMet && hitsMet ? 0 : 1;
+    return videoMet && hdrMet && imageMet && comicsMet && hitsMet ? 0 : 1;
 }
 
 } // namespace
@@ -610,13 +686,14 @@ int main(int argc, char** argv)
 {
     int rounds = argc > 1 ? atoi(argv[1]) : 7;
     bool hitsOnly = argc > 2 && strcmp(argv[2], "hits") == 0;
-    if (rounds < 1 || rounds > 100 || (argc > 2 && !hitsOnly)) {
-        fprintf(stderr, "usage: vistrel_media_bench [ROUNDS 1-100] [hits]\n");
+    bool hdrOnly = argc > 2 && strcmp(argv[2], "hdr") == 0;
+    if (rounds < 1 || rounds > 100 || (argc > 2 && !hitsOnly && !hdrOnly)) {
+        fprintf(stderr, "usage: vistrel_media_bench [ROUNDS 1-100] [hits | hdr]\n");
         return 2;
     }
     // The command lines hold no-break spaces (text fillers): UTF-8 out.
     _setmode(_fileno(stdout), _O_U8TEXT);
-    int result = runBench(rounds, hitsOnly);
+    int result = runBench(rounds, hitsOnly, hdrOnly);
     fflush(stdout);
     RemoveTree(ExeDirectory() + L"scratch\\");
     return result;

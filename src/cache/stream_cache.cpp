@@ -184,9 +184,10 @@ static const wchar_t kSignatureFormat[] = L"2";
 
 // Raised whenever video and audio thumbnails come out otherwise for the
 // same settings, so that pictures cached by an earlier build (squeezed
-// anamorphic video, the wrong one of several streams) are made anew once
-// instead of being shown for good.
-static const wchar_t kMediaPictureRevision[] = L"r1";
+// anamorphic video, the wrong one of several streams, HDR video without
+// tone mapping) are made anew once instead of being shown for good. A hit
+// cannot tell an old HDR picture from an SDR one without a probe.
+static const wchar_t kMediaPictureRevision[] = L"r2";
 
 // The signature is a hash over a text made of the settings that shape a
 // thumbnail of this kind. The text is hashed piece by piece, so settings

@@ -8,6 +8,7 @@
 #include "common/format.h"
 #include "generators/image_sequence.h"
 #include "generators/media_text.h"
+#include "generators/tone_map.h"
 
 static const double kStillTimingThreshold = 0.1; // seconds; shorter stills have no timeline
 static const double kPercentFactor = 0.02; // percent of the duration, from its half
@@ -95,6 +96,19 @@ static void putHead(CommandText* command, const wchar_t* pre, const wchar_t* see
     if (fromSource) put(command, kProbedStream);
     put(command, L" -vf \"");
     if (fromSource) put(command, kSquarePixels);
+}
+
+// After the fitting, before the text: the filters work in 32-bit float on
+// every pixel, which at the size of a 4K frame costs seconds and at the
+// cell's size nothing, while scaling the HDR signal instead of its light
+// makes no difference that a thumbnail shows. The padding is black in HDR
+// as in SDR.
+static void putToneMap(CommandText* main, CommandText* fallback, const MediaCommandInputs* in)
+{
+    if (!in->hdrTransfer || in->kind == kThumbWaveform) return;
+    wchar_t filters[kFormatWideChars];
+    if (!BuildToneMapFilters(in->hdrTransfer, filters, kFormatWideChars)) main->fits = fallback->fits = false;
+    putBoth(main, fallback, filters);
 }
 
 static void putGeometry(CommandText* command, double w, double h, double seek)
@@ -230,6 +244,7 @@ void BuildMediaCommands(const MediaCommandInputs* in, MediaCommands* out)
     if (in->height > 0 && in->kind != kThumbWaveform) h = (double)in->height / TileRows;
     putGeometry(&main, w, h, seek);
     putGeometry(&fallback, w, h, 0);
+    putToneMap(&main, &fallback, in);
 
     if (adsWarning) {
         if (s->overlayInfo)

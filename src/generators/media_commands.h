@@ -48,6 +48,9 @@ struct MediaCommandInputs {
     double position; // frame position in percent now in force
     bool adsFailed; // the stream cache was wanted but is unusable
     const MediaSettings* settings;
+    // Not null: the source's HDR transfer (HdrTransfer), tone-mapped to SDR
+    // once the picture is fitted, before the text is drawn.
+    const wchar_t* hdrTransfer;
 };
 
 struct MediaCommands {

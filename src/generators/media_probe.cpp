@@ -13,14 +13,34 @@ void ClearProbeLines(ProbeLines* probe)
     memset(probe, 0, sizeof *probe);
 }
 
+static bool startsTransferLine(wchar_t c)
+{
+    return c >= L'a' && c <= L'z';
+}
+
+// Only the first transfer line is kept: a stream that a transport stream
+// lists once more under its program names the same transfer again.
+static bool addTransferChar(ProbeLines* probe, wchar_t c)
+{
+    if (probe->transferLines == 1 && c != L'\r' && c != L'\n' && probe->length < kProbeTransferChars - 1) {
+        probe->transfer[probe->length++] = c;
+        probe->transfer[probe->length] = 0;
+    }
+    if (c == L'\n') probe->open = false;
+    return probe->open || probe->count < kProbeLineCount;
+}
+
 bool AddProbeChar(ProbeLines* probe, wchar_t c)
 {
     if (probe->count >= kProbeLineCount && !probe->open) return false;
     if (!probe->open) {
         probe->open = true;
         probe->length = 0;
-        probe->count++;
+        probe->inTransfer = startsTransferLine(c);
+        if (probe->inTransfer && ++probe->transferLines > kProbeLineCount) return false;
+        if (!probe->inTransfer) probe->count++;
     }
+    if (probe->inTransfer) return addTransferChar(probe, c);
     wchar_t* line = probe->line[probe->count - 1];
     // Past 511 characters the line is cut; its end is dropped with the rest.
     if (probe->length < kProbeLineChars - 1) {

@@ -7,6 +7,7 @@
 #include "common/format.h"
 #include "generators/generators.h"
 #include "generators/media_commands.h"
+#include "generators/tone_map.h"
 #include "generators/tool_files.h"
 #include "generators/waveform.h"
 #include "plugin/file_info.h"
@@ -16,8 +17,8 @@
 #include "tools/runner.h"
 #include "tools/tool_check.h"
 
-// Width, height and duration of the first video stream, through a
-// temporary file that exists only within this call.
+// Width, height, transfer and duration of the first video stream, through
+// a temporary file that exists only within this call.
 static int runProbe(const wchar_t* source, ProbeLines* probe)
 {
     int ok = 0;
@@ -28,8 +29,9 @@ static int runProbe(const wchar_t* source, ProbeLines* probe)
     ClearProbeLines(probe);
     if (!makeTemporaryOutput(szProbeFile)) goto done;
     if (FormatWide(szArguments,
-                   L"-loglevel panic -select_streams v:0 -show_entries format=duration:stream=width,height -of "
-                   L"default=noprint_wrappers=1:nokey=1 \"%ls\">\"%ls\"",
+                   L"-loglevel panic -select_streams v:0 -show_entries "
+                   L"format=duration:stream=width,height,color_transfer -of default=noprint_wrappers=1:nokey=1 "
+                   L"\"%ls\">\"%ls\"",
                    source, szProbeFile) < 0)
         goto done;
     {
@@ -46,6 +48,66 @@ done:
     if (file) fclose(file);
     if (szProbeFile[0]) DeleteFileW(szProbeFile);
     return ok;
+}
+
+// An ffmpeg without zscale fails every tone-mapped run. Learning that costs
+// one run, once: a tone-mapped run that gave nothing is followed by today's
+// command at the same position, and when that one gives a picture, the
+// filters were what failed. The ffmpeg is then remembered by its path and
+// its file's time, and its HDR videos get today's command straight away;
+// a new ffmpeg put in its place is tried again. SDR videos pay nothing,
+// where asking ffmpeg for its filters would cost a run of its own.
+static wchar_t gToneMapFailedPath[kSettingsPathChars];
+static FILETIME gToneMapFailedTime;
+
+static bool ffmpegFileTime(FILETIME* time)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(szFfmpegPath, GetFileExInfoStandard, &data)) return false;
+    *time = data.ftLastWriteTime;
+    return true;
+}
+
+static bool ffmpegLacksToneMap()
+{
+    FILETIME time;
+    return gToneMapFailedPath[0] && wcscmp(gToneMapFailedPath, szFfmpegPath) == 0 && ffmpegFileTime(&time) &&
+           CompareFileTime(&time, &gToneMapFailedTime) == 0;
+}
+
+static void rememberFfmpegLacksToneMap()
+{
+    if (ffmpegFileTime(&gToneMapFailedTime)) CopyWide(gToneMapFailedPath, kSettingsPathChars, szFfmpegPath);
+}
+
+static bool gavePicture(const wchar_t* out)
+{
+    return getFileSize64(out) > 0;
+}
+
+// The texts of the file system in a command: source, output, waveform image.
+typedef const wchar_t* const MediaFilePaths[3];
+
+// The tone-mapped main run gave nothing: today's command at the same
+// position tells whether the filters or the position failed. In the
+// latter case the start of the file follows, tone-mapped first.
+static int retryWithoutToneMap(MediaCommandInputs* in, const MediaCommands* toneMapped,
+                               const MediaFilePaths& filePaths)
+{
+    MediaCommands plain;
+    int run = kToolNotRun;
+    in->hdrTransfer = NULL;
+    BuildMediaCommands(in, &plain);
+    if (plain.mainFits) run = RunThroughShell(szFfmpegPath, plain.main, filePaths);
+    if (gavePicture(in->output)) {
+        rememberFfmpegLacksToneMap();
+        return run;
+    }
+    if (run == kToolTimedOut || !(toneMapped->seek > 0)) return run;
+    if (toneMapped->fallbackFits) run = RunThroughShell(szFfmpegPath, toneMapped->fallback, filePaths);
+    if (run == kToolTimedOut || gavePicture(in->output)) return run;
+    if (plain.fallbackFits) run = RunThroughShell(szFfmpegPath, plain.fallback, filePaths);
+    return run;
 }
 
 // The clamped values stay in force, as if the settings file held them.
@@ -91,7 +153,7 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     int run = kToolNotRun;
     ThumbKind kind = kThumbFrame;
     wchar_t szWaveformFile[kThumbOutChars];
-    const wchar_t* const filePaths[] = {source, out, szWaveformFile};
+    MediaFilePaths filePaths = {source, out, szWaveformFile};
     ProbeLines probe;
     MediaSettings settings;
     MediaCommandInputs inputs;
@@ -134,6 +196,7 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     inputs.position = gPositionActive ? gCurrentPosition : gPercentPosition;
     inputs.adsFailed = gADSFailed;
     inputs.settings = &settings;
+    inputs.hdrTransfer = kind == kThumbFrame && !ffmpegLacksToneMap() ? HdrTransfer(probe.transfer) : NULL;
     BuildMediaCommands(&inputs, &commands);
 
     if (kind == kThumbWaveform) MakeWaveformImage(source, commands.duration, szWaveformFile);
@@ -146,9 +209,12 @@ int MakeMediaThumbnail(const wchar_t* source, wchar_t* out, int mode)
     // A seek past the end (or into a single cover picture) gives nothing:
     // then the picture at the start will do. A run ended at the time limit
     // is not tried again: the file would most likely hold it up again.
-    if (run != kToolTimedOut && getFileSize64(out) < 1 && commands.seek > 0 && kind != kThumbWaveform &&
-        commands.fallbackFits)
-        run = RunThroughShell(szFfmpegPath, commands.fallback, filePaths);
+    if (run != kToolTimedOut && !gavePicture(out) && kind != kThumbWaveform) {
+        if (inputs.hdrTransfer)
+            run = retryWithoutToneMap(&inputs, &commands, filePaths);
+        else if (commands.seek > 0 && commands.fallbackFits)
+            run = RunThroughShell(szFfmpegPath, commands.fallback, filePaths);
+    }
     // What an ended run wrote is part of a picture at best.
     if (run == kToolTimedOut) emptyOutput(out);
 

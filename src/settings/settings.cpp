@@ -8,17 +8,12 @@
 #include "common/hash.h"
 #include "common/messages.h"
 #include "plugin/state.h"
-#include "settings/extensions.h"
 #include "settings/settings_file.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_readers.h"
 #include "settings/settings_testing.h"
+#include "settings/settings_upgrade.h"
 #include "settings/tool_search.h"
-
-// Settings written by an older plug-in carry extension lists that lack
-// formats added since; such files get the built-in lists once.
-static const double kListUpgradeVersion = 20210401;
-static const double kCurrentSettingsVersion = 20210405;
 
 static const wchar_t kMissingFileSubject[] = L"Error: could not find the ini file";
 static const wchar_t kNoPathSubject[] = L"Error: could not get the ini file path";
@@ -151,17 +146,17 @@ static void forgetShownBoxesIfValuesChanged()
     ForgetShownBoxes();
 }
 
-static void loadSettingKeys(bool forceListDefaults)
+// Settings written by an older plug-in carry extension lists that lack
+// formats added since: the oldest files get the built-in lists whole,
+// newer ones the formats that they lack.
+static void loadSettingKeys(double storedVersion)
 {
+    bool forceListDefaults = storedVersion < kListResetVersion;
     bool refused[kSettingKeyCount] = {};
     for (int i = 0; i < kSettingKeyCount; ++i) refused[i] = !readSettingKey(&gSettingKeys[i], forceListDefaults);
 
-    ParseExtensionList(szVideosExtensionList, &gVideoExtensions);
-    ParseExtensionList(szAudiosExtensionList, &gAudioExtensions);
-    ParseExtensionList(szImagesExtensionList, &gImageExtensions);
-    ParseExtensionList(szComicsExtensionList, &gComicExtensions);
-    ParseExtensionList(szAlbumsExtensionList, &gAlbumExtensions);
-    ParseExtensionList(szListerExclusionList, &gListerExcludedExtensions);
+    ParseExtensionLists();
+    AddNewListExtensions(gSettingsFilePath, storedVersion);
 
     // Boxes wait until every value is in place: a box lets the host call
     // in again, and what it may still reach reads these values.
@@ -240,7 +235,7 @@ int IniFileOp()
     if (sameFileTimes(times)) return settingsUsable(1);
     memcpy(gSettingsFileTimes, times, sizeof gSettingsFileTimes);
 
-    loadSettingKeys(version < kListUpgradeVersion);
+    loadSettingKeys(version);
     storeCurrentVersion();
     return settingsUsable(2);
 }

@@ -187,8 +187,10 @@ const SettingHelp gSettingHelp[] = {
      L"1: diagnostic boxes appear, the player and viewer of the quick view start visibly, and a beep sounds "
      L"whenever a thumbnail is written into a file's stream. For finding faults only."},
     {kSettingsVersionKey,
-     L"Kept by the plug-in: the format of this settings file. Do not change it; a settings file from an older "
-     L"plug-in gets the current extension lists once."},
+     L"Kept by the plug-in: the format of this settings file. Do not change it. A settings file from a much older "
+     L"plug-in gets the current extension lists once; one from any other older plug-in keeps its lists and gets, "
+     L"once, each extension that the default lists gained since and that stands in none of its lists, at the end "
+     L"of its list (a list set to NULL stays empty)."},
 };
 // clang-format on
 const size_t gSettingHelpCount = sizeof gSettingHelp / sizeof gSettingHelp[0];

@@ -14,7 +14,9 @@
 #include "support/file_times.h"
 #include "support/media.h"
 #include "support/plugin.h"
+#include "support/ini_text.h"
 #include "support/scratch.h"
+#include "settings/settings_version.h"
 
 namespace {
 
@@ -53,7 +55,7 @@ struct ImageThumbnails : ::testing::Test {
     {
         UnloadPluginWithTools(&plugin);
         // A current version keeps the lists as given.
-        values.insert(values.begin(), {{L"vistrel Version (internal only: do not modify)", L"20210405"},
+        values.insert(values.begin(), {{L"vistrel Version (internal only: do not modify)", VersionText(kCurrentSettingsVersion)},
                                        {L"Videos extension list (chars)", L"mp4"},
                                        {L"Images extension list (chars)", L"jpg, png, gif, tga, bmp, tif, webp"},
                                        {L"UserRefreshTimeout (double)", L"-1"}});

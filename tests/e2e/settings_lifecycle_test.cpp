@@ -15,10 +15,12 @@
 #include "support/plugin.h"
 #include "support/ini_text.h"
 #include "support/scratch.h"
+#include "settings/settings_version.h"
 
 namespace {
 
 const wchar_t kVersionKey[] = L"vistrel Version (internal only: do not modify)";
+const std::wstring kCurrentVersion = VersionText(kCurrentSettingsVersion);
 
 // Every key in the order a new file holds them.
 const wchar_t* const kKeys[] = {
@@ -149,7 +151,7 @@ TEST_F(SettingsLifecycle, FirstRequestCreatesAUnicodeFileWithEveryKey)
     std::vector<std::wstring> lines = IniFileLines(ini);
     ASSERT_EQ(lines.size(), kKeyCount + 2);
     EXPECT_EQ(lines[0], L"[vistrel]");
-    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
+    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=" + kCurrentVersion);
     for (size_t i = 0; i < kKeyCount; ++i) {
         std::wstring key = kKeys[i];
         EXPECT_TRUE(startsWith(lines[i + 2], key + L"=")) << "line " << i + 2;
@@ -212,7 +214,7 @@ TEST_F(SettingsLifecycle, OldVersionGetsTheBuiltInListsOnce)
                         L"FontSize (int)=30\r\n";
     writeAsUser(ini, Utf16Bytes(text));
     request();
-    EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405");
+    EXPECT_EQ(IniValueInFile(ini, kVersionKey), kCurrentVersion);
     EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)").substr(0, 14), L"3g2, 3gp, 4xm,");
     EXPECT_EQ(IniValueInFile(ini, L"Albums extension list (chars)"), L"apk, epub, jar, rar, waz, zip");
     EXPECT_EQ(IniValueInFile(ini, L"FontSize (int)"), L"30");
@@ -273,7 +275,7 @@ TEST_F(SettingsLifecycle, PluginInAFolderBeyondTheAnsiCodePage)
         ASSERT_TRUE(ReadFileBytes(ini, &bytes)) << label;
         EXPECT_TRUE(IsUtf16(bytes)) << label;
         EXPECT_EQ(IniValueInFile(ini, L"ffprobePath (chars)"), dir->path + L"bin\\ffmpeg\\ffprobe.exe") << label;
-        EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), kCurrentVersion) << label;
         EXPECT_EQ(IniFileLines(ini).size(), kKeyCount + 2) << label;
         EXPECT_TRUE(watcher.boxes().empty()) << label;
     }

@@ -18,6 +18,11 @@
 namespace {
 
 const unsigned kRed = 0xff2020, kBlue = 0x2020ff, kGreen = 0x20ff20, kMagenta = 0xff20ff, kTeal = 0x008080;
+const unsigned kWhite = 0xffffff, kPureRed = 0xff0000;
+// SDR white and red carried into HDR, tone-mapped back: white a little
+// darker but neutral, red saturated. Shown as decoded they come out as a
+// mid grey beside a brownish red.
+const unsigned kToneMappedWhite = 0xd6d6d6, kToneMappedRed = 0xc40008;
 
 // Mean absolute difference of two same-sized bitmaps over a rectangle
 // given in fractions of their size.
@@ -98,7 +103,7 @@ TEST_F(VideoThumbnails, EveryKindOfFileGivesAFilledPictureOfTheCellSize)
     }
 }
 
-TEST_F(VideoThumbnails, StereoAndVrCropsKeepOneView)
+TEST_F(VideoThumbnails, CropsAndTransfersShowTheRightColours)
 {
     // Two probes in a 320x180 cell, each a tenth of the cell: side by side
     // across the middle, or one above the other.
@@ -126,6 +131,10 @@ TEST_F(VideoThumbnails, StereoAndVrCropsKeepOneView)
         {L"photo_180.jps", false, kRed, kBlue},
         // An audio file's cover is its picture.
         {L"song.m4a", false, kTeal, kTeal},
+        // HDR video, white beside red; its SDR twin as ever.
+        {L"hdr_pq.mp4", false, kToneMappedWhite, kToneMappedRed},
+        {L"hdr_hlg.mov", false, kToneMappedWhite, kToneMappedRed},
+        {L"sdr_twin.mp4", false, kWhite, kPureRed},
     };
     ASSERT_TRUE(load({{L"OverlayInfo (bool)", L"0"}}));
     for (const Case& c : cases) {

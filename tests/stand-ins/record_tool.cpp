@@ -14,11 +14,18 @@
 //   VSL_RECORD_HANDLE  a handle value (decimal) of the caller's: exit code
 //                      96 when the tool holds a handle of that value, as it
 //                      would after inheriting it
+//   VSL_RECORD_PICTURE_UNLESS  a text: an ffmpeg run (a command line that
+//                      holds " -y ") that lacks it writes a few bytes to
+//                      the file named by its last double-quoted token, its
+//                      output, as an ffmpeg that fails only on what the
+//                      text names
 #include <windows.h>
 
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+#include <string>
 
 static const wchar_t* envOrNull(const wchar_t* name, wchar_t* buffer, DWORD capacity)
 {
@@ -50,6 +57,23 @@ static bool recordCommandLine(const wchar_t* recordPath)
     return ok;
 }
 
+// Into the file named by the last "..." of the command line.
+static bool writePicture()
+{
+    const wchar_t* line = GetCommandLineW();
+    const wchar_t* close = wcsrchr(line, L'"');
+    const wchar_t* open = close;
+    while (open && open > line && *--open != L'"') {
+    }
+    if (!open || open == close || *open != L'"') return false;
+    std::wstring path(open + 1, close);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD written = 0;
+    bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, "\xFF\xD8picture", 9, &written, NULL);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return ok;
+}
+
 int main()
 {
     wchar_t value[32768];
@@ -72,6 +96,9 @@ int main()
         }
     }
 
+    if (envOrNull(L"VSL_RECORD_PICTURE_UNLESS", value, 32768) && wcsstr(GetCommandLineW(), L" -y ") &&
+        !wcsstr(GetCommandLineW(), value) && !writePicture())
+        return 98;
     if (envOrNull(L"VSL_RECORD_FILE", value, 32768) && !recordCommandLine(value)) return 97;
     return exitCode;
 }

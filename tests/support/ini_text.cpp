@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #include "scratch.h"
 
 bool IsUtf16(const std::string& bytes)
@@ -50,4 +52,11 @@ std::wstring IniValueInFile(const std::wstring& path, const std::wstring& key)
         if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
     }
     return L"<missing>";
+}
+
+std::wstring VersionText(double version)
+{
+    wchar_t text[64];
+    swprintf(text, 64, L"%.0f", version);
+    return text;
 }

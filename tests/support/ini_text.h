@@ -13,5 +13,7 @@ std::string Utf16Bytes(const std::wstring& text);
 std::wstring IniFileText(const std::wstring& path);
 // Its non-empty lines without line ends.
 std::vector<std::wstring> IniFileLines(const std::wstring& path);
+// A settings version as the plug-in stores it (e.g. "20210405").
+std::wstring VersionText(double version);
 // The value of `key` as the file holds it; "<missing>" without such a line.
 std::wstring IniValueInFile(const std::wstring& path, const std::wstring& key);

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "settings/extensions.h"
 #include "settings/settings_keys.h"
+#include "settings/settings_upgrade.h"
 
 namespace {
 
@@ -124,8 +126,8 @@ TEST(MediaClassification, BuiltInListsHaveTheirSizesAndDoNotOverlap)
 {
     loadDefaultTables();
     EXPECT_EQ(gVideoExtensions.count, 96);
-    EXPECT_EQ(gAudioExtensions.count, 72);
-    EXPECT_EQ(gImageExtensions.count, 103);
+    EXPECT_EQ(gAudioExtensions.count, 74);
+    EXPECT_EQ(gImageExtensions.count, 108);
     EXPECT_EQ(gComicExtensions.count, 4);
     EXPECT_EQ(gAlbumExtensions.count, 6);
     EXPECT_EQ(gListerExcludedExtensions.count, 2);
@@ -138,6 +140,19 @@ TEST(MediaClassification, BuiltInListsHaveTheirSizesAndDoNotOverlap)
             EXPECT_EQ(ClassifyMediaKind(kinds[k]->entries[i]), k + 1)
                 << ::testing::PrintToString(std::wstring(kinds[k]->entries[i]));
         }
+    }
+}
+
+// What an upgrade adds to a user's list, a new user has from the start.
+TEST(MediaClassification, NewerFormatsStandInTheirBuiltInLists)
+{
+    for (const ListAddition& row : kListAdditions) {
+        EXPECT_LE(row.version, kCurrentSettingsVersion);
+        std::vector<std::wstring> builtIn;
+        for (const SettingKey& key : gSettingKeys)
+            if (key.text == row.list) builtIn = parsed(key.defaultValue);
+        for (const std::wstring& extension : parsed(row.extensions))
+            EXPECT_NE(std::find(builtIn.begin(), builtIn.end(), extension), builtIn.end()) << extension.c_str();
     }
 }
 

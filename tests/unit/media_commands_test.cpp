@@ -3,8 +3,10 @@
 
 #include <string>
 
+#include "common/format.h"
 #include "generators/image_sequence.h"
 #include "generators/media_commands.h"
+#include "generators/tone_map.h"
 
 namespace {
 
@@ -232,6 +234,45 @@ TEST_F(MediaCommandsTest, LayoutFiltersLabelsAndHeightLabels)
         EXPECT_TRUE(Contains(main(), DrawText(line2, L"dddddd", 9, 204, 7)));
         EXPECT_TRUE(Contains(main(), DrawText(std::wstring(c.line3) + kNbsp2, L"dddddd", 9, 204, 84)));
     }
+}
+
+TEST(ToneMap, OnlyPqAndHlgAreToneMapped)
+{
+    for (const wchar_t* hdr : {L"smpte2084", L"arib-std-b67"}) EXPECT_STREQ(hdr, HdrTransfer(hdr));
+    for (const wchar_t* sdr : {L"bt709", L"unknown", L"bt2020-10", L"SMPTE2084", L"smpte2084 ", L""})
+        EXPECT_EQ(nullptr, HdrTransfer(sdr)) << sdr;
+    EXPECT_EQ(nullptr, HdrTransfer(nullptr));
+}
+
+TEST(ToneMap, FiltersBringPqToBt709)
+{
+    wchar_t filters[kFormatWideChars];
+    ASSERT_TRUE(BuildToneMapFilters(L"smpte2084", filters, kFormatWideChars));
+    EXPECT_STREQ(L",zscale=tin=smpte2084:pin=bt2020:min=bt2020nc:t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                 L"tonemap=tonemap=mobius:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p",
+                 filters);
+    EXPECT_FALSE(BuildToneMapFilters(L"smpte2084", filters, 40));
+    EXPECT_STREQ(L"", filters);
+}
+
+// HDR changes nothing but the filters right after the fitting, in both
+// commands, so that the text is drawn on SDR.
+TEST_F(MediaCommandsTest, HdrFramesAreToneMappedAfterTheFittingBeforeTheText)
+{
+    source = L"C:\\v\\clip_SBS.mp4";
+    build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
+    std::wstring expected[2] = {main(), fallback()};
+    in.hdrTransfer = HdrTransfer(L"arib-std-b67");
+    build(kThumbFrame, L"3840\n", L"2160\n", L"60\n");
+    wchar_t filters[kFormatWideChars];
+    ASSERT_TRUE(BuildToneMapFilters(in.hdrTransfer, filters, kFormatWideChars));
+    for (std::wstring& command : expected) command.insert(command.find(L",tile=1x1") + 9, filters);
+    EXPECT_EQ(expected[0], main());
+    EXPECT_EQ(expected[1], fallback());
+    EXPECT_TRUE(out.mainFits && out.fallbackFits);
+    // A waveform's picture is our own drawing.
+    build(kThumbWaveform, L"245.3\n", L"", L"245.3\n");
+    EXPECT_FALSE(Contains(main(), L"zscale"));
 }
 
 TEST_F(MediaCommandsTest, WaveformReadsThePictureAndMentionsAPassedOverCover)

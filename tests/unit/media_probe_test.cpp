@@ -35,6 +35,12 @@ TEST(ProbeLines, KeepsLineEndsAndStopsAfterFiveLines)
     EXPECT_EQ(0, probe.count);
     Feed(&probe, L"\n\n");
     EXPECT_EQ(2, probe.count); // an empty line still has its line end
+
+    // Transfer lines are held apart, and bounded as well.
+    std::wstring transfers;
+    for (int i = 0; i < 10; ++i) transfers += L"bt709\n";
+    EXPECT_EQ(kProbeLineCount * 6u + 1, Feed(&probe, transfers));
+    EXPECT_EQ(0, probe.count);
 }
 
 TEST(ProbeLines, CutsALongLineAndDropsItsRest)
@@ -47,7 +53,7 @@ TEST(ProbeLines, CutsALongLineAndDropsItsRest)
 }
 
 struct ResolveCase {
-    const wchar_t* output;
+    std::wstring output;
     bool still;
     int mode;
     bool ok;
@@ -55,6 +61,7 @@ struct ResolveCase {
     bool cover;
     const wchar_t* line1; // after resolving
     const wchar_t* line3;
+    const wchar_t* transfer = L"";
 };
 
 TEST(ProbeLines, LineCountAndSizesDecideTheKind)
@@ -77,9 +84,17 @@ TEST(ProbeLines, LineCountAndSizesDecideTheKind)
         {L"", false, 0, false, kThumbFrame, false, nullptr, nullptr},
         {L"1920\n1080\n", false, 0, false, kThumbFrame, false, nullptr, nullptr},
         {L"1\n2\n3\n4\n", false, 0, false, kThumbFrame, false, nullptr, nullptr},
+        // The transfer stands between size and duration, once per listing
+        // of the stream; line ends of any kind stay out of it.
+        {L"1920\n1080\nsmpte2084\n60.5\n", false, 0, true, kThumbFrame, false, L"1920\n", L"60.5\n", L"smpte2084"},
+        {L"320\r\n180\r\narib-std-b67\r\n320\r\n180\r\narib-std-b67\r\n4.01\r\n", false, 0, true, kThumbFrame,
+         false, L"320\r\n", L"4.01\r\n", L"arib-std-b67"},
+        {L"1920\n1080\nunknown\nN/A\n", false, 0, true, kThumbFrame, false, L"1920\n", L"N/A\n", L"unknown"},
+        {L"1920\n1080\n" + std::wstring(40, L'x') + L"\n60\n", false, 0, true, kThumbFrame, false, L"1920\n", L"60\n",
+         L"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"}, // cut, naming nothing known
     };
     for (const ResolveCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "probe \"" << (const wchar_t*)c.output << "\" mode " << c.mode);
+        SCOPED_TRACE(testing::Message() << "probe \"" << c.output.c_str() << "\" mode " << c.mode);
         ProbeLines probe;
         Feed(&probe, c.output);
         ThumbKind kind;
@@ -90,6 +105,7 @@ TEST(ProbeLines, LineCountAndSizesDecideTheKind)
         EXPECT_EQ(c.cover, cover);
         EXPECT_STREQ(c.line1, probe.line[0]);
         EXPECT_STREQ(c.line3, probe.line[2]);
+        EXPECT_STREQ(c.transfer, probe.transfer);
     }
 }
 

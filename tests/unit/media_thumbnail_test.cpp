@@ -17,6 +17,7 @@
 #include "plugin/state.h"
 #include "request_harness.h"
 #include "settings/settings.h"
+#include "support/file_times.h"
 #include "support/scratch.h"
 #include "tools/runner_testing.h"
 
@@ -67,6 +68,7 @@ struct MediaThumbnailFlow : ::testing::Test {
         SetEnv(L"VSL_RECORD_FILE", L"");
         SetEnv(L"VSL_RECORD_STDOUT", L"");
         SetEnv(L"VSL_RECORD_HANG_ON", L"");
+        SetEnv(L"VSL_RECORD_PICTURE_UNLESS", L"");
         SetToolTimeLimitForTests(0);
         ForgetTestSettings();
     }
@@ -124,7 +126,7 @@ TEST_F(MediaThumbnailFlow, AFrameIsProbedThenTakenAndRetakenFromTheStart)
         std::vector<std::string> lines = runs();
         ASSERT_EQ(3u, lines.size());
         EXPECT_TRUE(Contains(lines[0], "-loglevel panic -select_streams v:0 -show_entries "
-                                       "format=duration:stream=width,height -of default=noprint_wrappers=1:nokey=1 \"" +
+                                       "format=duration:stream=width,height,color_transfer -of default=noprint_wrappers=1:nokey=1 \"" +
                                            Utf8(source) + "\""))
             << lines[0];
         EXPECT_TRUE(Contains(lines[1], "-t 10 -noaccurate_seek -loglevel panic -ss 17.4000 -i \"" + Utf8(source) +
@@ -211,6 +213,42 @@ TEST_F(MediaThumbnailFlow, WithTheStreamCacheTheRecordAndPositionAreWrittenAndTi
     EXPECT_TRUE(RecordedBoxes().empty());
     gUseADS = false;
     gPositionActive = false;
+}
+
+// HDR frames are tone-mapped. An ffmpeg without the filters costs one run
+// more, once, then gets today's command; another ffmpeg put in its place
+// is tried again.
+TEST_F(MediaThumbnailFlow, HdrIsToneMappedAndAnFfmpegWithoutTheFiltersIsRemembered)
+{
+    const std::wstring ffmpeg = dir.path + L"ffmpeg.exe"; // a file whose time the test may move
+    ASSERT_TRUE(CopyFileW(tool.c_str(), ffmpeg.c_str(), FALSE));
+    wcscpy(szFfmpegPath, ffmpeg.c_str());
+    struct Case {
+        const wchar_t* transfer;
+        const wchar_t* pictureUnless; // null: no run gives a picture
+        bool newFfmpeg;
+        std::vector<std::string> runs; // T: tone-mapped, 0: from the start
+    } const cases[] = {
+        {L"bt709", nullptr, false, {"", "0"}},
+        {L"smpte2084", L"no such text", false, {"T"}},
+        {L"smpte2084", nullptr, false, {"T", "", "T0", "0"}},
+        {L"arib-std-b67", L"zscale", false, {"T", ""}},
+        {L"smpte2084", L"zscale", false, {""}},
+        {L"smpte2084", L"zscale", true, {"T", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.transfer << " " << (c.pictureUnless ? c.pictureUnless : L"-"));
+        FileTimes times;
+        if (c.newFfmpeg) {
+            ASSERT_TRUE(GetTimes(ffmpeg, &times) && MoveTimesAfter(ffmpeg, times.write, 2));
+        }
+        SetEnv(L"VSL_RECORD_PICTURE_UNLESS", c.pictureUnless ? c.pictureUnless : L"");
+        EXPECT_EQ(c.pictureUnless ? 1 : 0, make(std::wstring(L"1920\n1080\n") + c.transfer + L"\n100"));
+        std::vector<std::string> lines = runs(), seen;
+        for (size_t i = 1; i < lines.size(); ++i)
+            seen.push_back(std::string(Contains(lines[i], "zscale=tin=") ? "T" : "") + (Contains(lines[i], "-ss 0 ") ? "0" : ""));
+        EXPECT_EQ(c.runs, seen);
+    }
 }
 
 // A run that hangs is ended at the time limit and the call gives up there:

@@ -19,6 +19,7 @@
 #include "settings/settings_file.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_testing.h"
+#include "settings/settings_upgrade.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST_F(SettingsLoad, FirstCallCreatesAUnicodeFileWithEveryKeyInOrder)
     std::vector<std::wstring> lines = IniFileLines(ini);
     ASSERT_EQ(lines.size(), (size_t)kSettingKeyCount + 2);
     EXPECT_EQ(lines[0], L"[vistrel]");
-    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=20210405");
+    EXPECT_EQ(lines[1], std::wstring(kVersionKey) + L"=" + VersionText(kCurrentSettingsVersion));
     for (int i = 0; i < kSettingKeyCount; ++i) {
         const SettingKey& key = gSettingKeys[i];
         EXPECT_EQ(lines[i + 2], std::wstring(key.name) + L"=" + expectedDefault(key, folder));
@@ -181,12 +182,65 @@ TEST_F(SettingsLoad, OldVersionReplacesTheListsOnce)
         }
         // Other keys are never forced.
         EXPECT_STREQ(szFontColor, L"abcdef") << label;
-        EXPECT_EQ(IniValueInFile(ini, kVersionKey), L"20210405") << label;
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), VersionText(kCurrentSettingsVersion)) << label;
 
         // Once upgraded, a user's new list stays.
         editKey(L"Videos extension list (chars)", L"abc");
         ASSERT_EQ(IniFileOp(), 2) << label;
         EXPECT_EQ(ClassifyMediaKind(L"abc"), kMediaVideo) << label;
+    }
+}
+
+// `text` followed by ", <extension>" for each addition to `list` that is
+// not in `present`.
+std::wstring withAdditions(std::wstring text, const wchar_t* list, const std::set<std::wstring>& present = {})
+{
+    static ExtensionTable added; // too big for the stack
+    for (const ListAddition& row : kListAdditions) {
+        ParseExtensionList(row.list == list ? row.extensions : L"", &added);
+        for (int i = 0; i < added.count; ++i)
+            if (!present.count(added.entries[i])) text += std::wstring(L", ") + added.entries[i];
+    }
+    return text;
+}
+
+TEST_F(SettingsLoad, NewerFormatsJoinTheUsersListsOnce)
+{
+    const std::wstring images = L"Images extension list (chars)", audios = L"Audios extension list (chars)";
+    const std::wstring old = L"20210405", current = VersionText(kCurrentSettingsVersion);
+    const std::wstring full(kSettingsChars - 2, L'a'); // no room for one more
+    struct Case {
+        std::wstring version, videos, images, audios; // as the user left them
+        std::wstring imagesAfter, audiosAfter;
+    } const cases[] = {
+        {old, L"mp4", L"jpg,png ,  MyRaw", L"mp3", withAdditions(L"jpg,png ,  MyRaw", szImagesExtensionList),
+         withAdditions(L"mp3", szAudiosExtensionList)},
+        // In another list, in another case or spelt with spaces: not added.
+        {old, L"mp4, HEIC", L"j x l", L"mka", withAdditions(L"j x l", szImagesExtensionList, {L"heic", L"jxl"}),
+         withAdditions(L"mka", szAudiosExtensionList, {L"mka"})},
+        {old, L"mp4", L"NULL", L"mp3", L"NULL", withAdditions(L"mp3", szAudiosExtensionList)}, // turned off
+        {old, L"mp4", full, L"mp3", full, withAdditions(L"mp3", szAudiosExtensionList)},
+        {current, L"mp4", L"jpg", L"mp3", L"jpg", L"mp3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.version + L" " + c.images.substr(0, 20)));
+        useFolder(L"additions");
+        writeIni(std::wstring(kVersionKey) + L"=" + c.version + L"\r\nVideos extension list (chars)=" + c.videos +
+                 L"\r\n" + images + L"=" + c.images + L"\r\n" + audios + L"=" + c.audios + L"\r\n");
+        ASSERT_EQ(IniFileOp(), 2);
+        EXPECT_EQ(IniValueInFile(ini, images), c.imagesAfter);
+        EXPECT_EQ(IniValueInFile(ini, audios), c.audiosAfter);
+        EXPECT_EQ(IniValueInFile(ini, L"Videos extension list (chars)"), c.videos);
+        EXPECT_EQ(IniValueInFile(ini, kVersionKey), current);
+        static ExtensionTable inFile; // in force at once
+        ParseExtensionList(c.audiosAfter.c_str(), &inFile);
+        EXPECT_EQ(gAudioExtensions.count, inFile.count);
+        // Once: what the user removes afterwards stays removed.
+        while (IniFileOp() != 1) {
+        }
+        editKey(audios, L"mp3");
+        ASSERT_EQ(IniFileOp(), 2);
+        EXPECT_EQ(IniValueInFile(ini, audios), L"mp3");
     }
 }
 
